@@ -1,0 +1,23 @@
+// The CAD host over COM automation: late-bound IDispatch on the running
+// instance found in the running-object table. Use on the UI thread, an STA.
+#pragma once
+
+#include <memory>
+
+#include "host/HostModel.h"
+
+namespace vantrel::host::com {
+
+// The running-object lookup of a ProgID: CLSIDFromProgID, then GetActiveObject.
+// Finds a running instance only and never starts one.
+std::unique_ptr<HostLocator> CreateComHostLocator();
+
+// While alive, an OLE message filter on the calling thread asks COM to retry
+// calls that a busy host rejects, for a bounded time.
+class BusyHostRetry {
+public:
+    virtual ~BusyHostRetry() = default;
+};
+std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry();
+
+}  // namespace vantrel::host::com

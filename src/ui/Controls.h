@@ -1,0 +1,46 @@
+// What the window's behaviour needs of its native controls. The Win32 window
+// implements it over real controls; unit tests implement it with a recorder.
+// Any call may throw vantrel::Failure.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vantrel::ui {
+
+enum class MessageStyle : int { Plain = 0, Critical = 16 };
+
+enum class NativeWindow { Main, List };
+
+// ChkTransparent's state value; anything but kChecked counts as clear.
+inline constexpr int kCheckClear = 0;
+inline constexpr int kChecked = 1;
+
+class Controls {
+public:
+    virtual ~Controls() = default;
+
+    // LVscales. Positions are 1-based: the position at which the row was added.
+    virtual void ClearRows() = 0;
+    virtual void AddRow(std::int32_t position, std::string_view label) = 0;
+    virtual void AddSubItem(std::int32_t position, std::string_view text) = 0;  // appends the row's next sub-item
+    virtual std::optional<std::int32_t> SelectedRow() = 0;
+
+    // Option1. CheckOption checks one button (and clears the others) without
+    // raising its click event; the window raises that itself.
+    virtual bool IsOptionChecked(int index) = 0;
+    virtual void CheckOption(int index) = 0;
+
+    // ChkTransparent and the opacity of the window and of its list.
+    virtual int TransparentState() = 0;
+    virtual void MakeTransparent(NativeWindow window, std::uint8_t alpha) = 0;
+
+    // A modal message box owned by the window. Returns when the user closed it.
+    virtual void ShowMessage(std::string_view text, std::string_view title, MessageStyle style) = 0;
+
+    // The user's decimal separator for numbers shown to the user.
+    virtual std::string DecimalSeparator() = 0;
+};
+
+}  // namespace vantrel::ui

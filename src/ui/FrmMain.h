@@ -1,0 +1,96 @@
+// The main window's behaviour: the load sequence, every event handler, the
+// guards and the messages. It owns the host references and talks to the native
+// window only through Controls.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "catalog/ScaleCatalog.h"
+#include "host/HostModel.h"
+#include "host/RandomSource.h"
+#include "ui/Controls.h"
+
+namespace vantrel::ui {
+
+inline constexpr std::string_view kAppTitle = "Vantrel";
+inline constexpr std::string_view kWindowTitle = "Standard Scales";
+inline constexpr std::string_view kNotRunningText = "AutoCad Not Running";
+
+// The events the native window delivers.
+enum class Event {
+    Load,              // Form_Load
+    OptionClick,       // Option1_Click(index)
+    OkClick,           // CmdOK_Click
+    ExitClick,         // CmdExit_Click
+    GetScaleClick,     // CmdGetscale_Click
+    NextClick,         // CmdNext_Click
+    TransparentClick,  // ChkTransparent_Click
+    ListApply,         // LVscales_DblClick (double-click of a row)
+    TimerTick,         // Timer1_Timer
+    Close,             // the frame or the system closes the window: unload
+};
+
+enum class EventOutcome {
+    Running,  // the program goes on
+    Ended,    // the program's end was reached: release and exit at once
+};
+
+// Thrown by the program's end; no guard catches it, so nothing after the end
+// runs in any caller. Deliberately not a std::exception.
+struct ProgramEnd {};
+
+class FrmMain {
+public:
+    FrmMain(Controls& controls, host::HostLocator& locator);
+
+    // The event loop's entry: runs the event's handler. A failure that no guard
+    // catches is reported under the handler's own name and the program goes on.
+    EventOutcome Raise(Event event, int index = 0);
+
+    // Releases AcadApp and AcadDoc (the end of the program).
+    void ReleaseHost() noexcept;
+
+    // Handlers, as the event table names them.
+    void Form_Load();
+    void Option1_Click(std::int16_t index);
+    void CmdOK_Click();
+    void CmdExit_Click();
+    void CmdGetscale_Click();
+    void CmdNext_Click();
+    void ChkTransparent_Click();
+    void LVscales_DblClick();
+    void Timer1_Timer();
+    void Form_Unload(int& cancel);
+
+    // The window's procedures.
+    void AcadProj();
+    void Architectural();
+    void Machine();
+    void Civil();
+    void Metric();
+    void scales();
+    // Shows the "App Error" box for the failure being handled; call only
+    // from inside a catch block.
+    void ReportError(std::string_view location);
+
+    [[nodiscard]] const std::shared_ptr<host::Application>& AcadApp() const noexcept { return acadApp_; }
+    [[nodiscard]] const std::shared_ptr<host::Document>& AcadDoc() const noexcept { return acadDoc_; }
+
+private:
+    void Fill(catalog::ScaleType type);
+    void SelectOption(int index);
+    void Unload();
+    [[noreturn]] void End();
+    void ShowMessage(std::string_view text, std::string_view title, MessageStyle style);
+
+    Controls& controls_;
+    host::HostLocator& locator_;
+    host::RandomSource random_;
+    std::shared_ptr<host::Application> acadApp_;
+    std::shared_ptr<host::Document> acadDoc_;
+    int openMessageBoxes_ = 0;  // ticks do not attach while one of our boxes is open
+};
+
+}  // namespace vantrel::ui
