@@ -58,7 +58,8 @@ public:
     virtual int ActiveSpace() = 0;
     virtual void SetActiveSpace(int space) = 0;
     virtual void SetMSpace(bool on) = 0;
-    virtual std::shared_ptr<Application> Application() = 0;
+    // Qualified: the member of the same name would change the meaning of the type.
+    virtual std::shared_ptr<host::Application> Application() = 0;
     virtual std::shared_ptr<Entity> ActivePViewport() = 0;
     virtual void SetActivePViewport(Entity& viewport) = 0;
     virtual std::shared_ptr<EntityCollection> PaperSpace() = 0;

@@ -57,8 +57,8 @@ struct Fault {
     std::int32_t number = 0;
     std::string description;
     FaultMode mode = FaultMode::Always;
-    int afterCalls = 0;                       // AfterCalls
-    std::chrono::milliseconds duration{0};   // ForDuration
+    int afterCalls = 0;                     // AfterCalls
+    std::chrono::milliseconds duration{0};  // ForDuration
 };
 
 struct SimEntity {
@@ -83,6 +83,11 @@ public:
     // Throws std::invalid_argument naming the line of a malformed statement.
     static std::shared_ptr<SimulatedHost> FromScenario(std::string_view text);
     static std::shared_ptr<SimulatedHost> Create();
+    // Defined where the locator is complete; use through a shared_ptr.
+    SimulatedHost();
+    ~SimulatedHost();
+    SimulatedHost(const SimulatedHost&) = delete;
+    SimulatedHost& operator=(const SimulatedHost&) = delete;
 
     // State, readable and changeable by tests (and by simcad's control commands).
     bool running = true;
@@ -105,6 +110,9 @@ public:
     // Every call passes here: journals it, then throws the injected failure if
     // one applies. Public for the object proxies.
     void Enter(std::string_view call, std::string arguments = {});
+    // Fails the call just entered with the host's number and description and
+    // records the failure in its journal entry.
+    [[noreturn]] void Refuse(std::int32_t number, std::string description);
 
 private:
     class LocatorImpl;
