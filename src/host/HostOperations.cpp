@@ -1,1 +1,111 @@
-// placeholder: being written
+#include "host/HostOperations.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "ui/NumberText.h"
+
+namespace vantrel::host {
+namespace {
+
+// The platform's text for a reference that holds no object.
+constexpr std::int32_t kObjectNotSet = 91;
+constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
+
+template <class T>
+T& Require(const std::shared_ptr<T>& object) {
+    if (!object) {
+        throw Failure(kObjectNotSet, std::string(kObjectNotSetText));
+    }
+    return *object;
+}
+
+bool IsViewport(Entity& item) { return item.ObjectName() == kViewportObjectName; }
+
+}  // namespace
+
+Attachment Attach(HostLocator& locator) {
+    Attachment attachment;
+    attachment.application = locator.GetRunningApplication(kHostProgId);
+    if (!attachment.application) {
+        throw Failure(status::kUnavailable, "The host application is not running");
+    }
+    attachment.document = attachment.application->ActiveDocument();
+    if (!attachment.document) {
+        throw Failure(status::kTypeMismatch, "not a document");
+    }
+    return attachment;
+}
+
+void PrepareDrawing(Document& document) {
+    if (document.ActiveSpace() != kPaperSpace) {
+        document.SetActiveSpace(kPaperSpace);
+    }
+    {
+        std::shared_ptr<Application> application = document.Application();
+        Require(application).ZoomExtents();
+    }
+    document.SetMSpace(true);
+}
+
+std::string CurrentScaleText(Document& document, bool architectural, std::string_view decimalSeparator) {
+    double scale = 0.0;
+    {
+        std::shared_ptr<Entity> viewport = document.ActivePViewport();
+        scale = Require(viewport).CustomScale();
+    }
+    if (architectural) {
+        // Paper inches that stand for one foot of the model.
+        return ui::NumberText(12.0 * scale, decimalSeparator) + " = 1'-0";
+    }
+    return ui::NumberText(scale, decimalSeparator);
+}
+
+void ActivateRandomViewport(Document& document, RandomSource& random) {
+    // Count pass: paper space also holds title-block lines, text and blocks;
+    // only viewports count. Each item's name is asked once: every call is a
+    // round trip to the host.
+    std::int64_t viewports = 0;
+    {
+        std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
+        std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
+        while (std::shared_ptr<Entity> item = items->Next()) {
+            if (IsViewport(*item)) {
+                ++viewports;
+            }
+        }
+    }
+    const double r = random.Next();
+    if (viewports < 2) {
+        return;  // only the sheet's own viewport (or none): nothing to switch to
+    }
+    // The first viewport is the sheet's own and is never chosen; every draw
+    // names one of the others.
+    const auto m = static_cast<double>(viewports);
+    const double drawn = std::min(m, 2.0 + std::floor((m - 1.0) * r));
+    const auto draw = static_cast<std::int64_t>(drawn);
+
+    bool activated = false;
+    std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
+    std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
+    std::int64_t position = 0;
+    while (std::shared_ptr<Entity> item = items->Next()) {
+        if (activated || !IsViewport(*item)) {
+            continue;
+        }
+        if (++position == draw) {
+            item->Display(true);
+            document.SetMSpace(true);
+            document.SetActivePViewport(*item);
+            document.Regen(kRegenAllViewports);
+            activated = true;
+        }
+    }
+    if (!activated) {
+        // Viewports went away between the two passes; say so rather than do nothing.
+        throw Failure(status::kUnexpected, "Paper space changed while a viewport was being chosen");
+    }
+}
+
+}  // namespace vantrel::host
