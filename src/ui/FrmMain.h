@@ -84,6 +84,8 @@ private:
     void Unload();
     [[noreturn]] void End();
     void ShowMessage(std::string_view text, std::string_view title, MessageStyle style);
+    // AcadDoc, or failure 91 when no attach has filled it.
+    host::Document& Doc();
 
     Controls& controls_;
     host::HostLocator& locator_;
