@@ -13,7 +13,9 @@ namespace vantrel::host::com {
 std::unique_ptr<HostLocator> CreateComHostLocator();
 
 // While alive, an OLE message filter on the calling thread asks COM to retry
-// calls that a busy host rejects, for a bounded time.
+// calls that a busy host rejects, for a bounded time. The thread must be an
+// STA (CoInitializeEx with COINIT_APARTMENTTHREADED, or OleInitialize);
+// otherwise registering throws vantrel::Failure.
 class BusyHostRetry {
 public:
     virtual ~BusyHostRetry() = default;

@@ -1,0 +1,83 @@
+// The OLE message filter of the UI thread. When the host is busy (a modal
+// dialog open, a command running) it rejects incoming calls; COM then asks
+// this filter whether to try again. Calls are retried after a short delay for
+// a bounded time and then cancelled, so the caller sees the rejection and the
+// window's rule for a busy host applies instead of a hang.
+#include <objbase.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <utility>
+
+#include "host/com/ComHost.h"
+#include "host/com/DispatchInvoke.h"
+
+namespace vantrel::host::com {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+class BusyMessageFilter final : public IMessageFilter {
+public:
+    explicit BusyMessageFilter(BusyRetryPolicy policy) : policy_(policy) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMessageFilter)) {
+            *object = static_cast<IMessageFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = ::InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    // This thread serves no objects of its own; nothing is refused.
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override {
+        return RetryRejectedCallDelay(elapsedMs, rejectType, policy_);
+    }
+    // While a call is out, COM keeps painting and activation going and
+    // leaves input alone, so none of the window's handlers runs re-entrantly.
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+
+private:
+    ~BusyMessageFilter() = default;
+
+    LONG references_ = 1;
+    BusyRetryPolicy policy_;
+};
+
+class FilterRegistration final : public BusyHostRetry {
+public:
+    FilterRegistration() {
+        ComPtr<IMessageFilter> filter;
+        filter.Attach(new BusyMessageFilter(BusyRetryPolicy{}));
+        const HRESULT hr = ::CoRegisterMessageFilter(filter.Get(), &previous_);
+        if (FAILED(hr)) throw FailureFromStatus(hr);
+    }
+    ~FilterRegistration() override {
+        // Puts back whatever filter the thread had before (usually none).
+        ::CoRegisterMessageFilter(previous_.Get(), nullptr);
+    }
+    FilterRegistration(const FilterRegistration&) = delete;
+    FilterRegistration& operator=(const FilterRegistration&) = delete;
+
+private:
+    ComPtr<IMessageFilter> previous_;
+};
+
+}  // namespace
+
+std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry() { return std::make_unique<FilterRegistration>(); }
+
+}  // namespace vantrel::host::com
