@@ -1,0 +1,390 @@
+#include "ui/win32/FrmMainWindow.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <string>
+
+#include "host/Failure.h"
+#include "resource.h"
+#include "ui/win32/MdlTransparent.h"
+#include "ui/win32/WideText.h"
+
+namespace vantrel::ui::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VantrelFrmMain";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+struct ControlSpec {
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+};
+
+// In tab order. Every tab stop that starts a group has WS_GROUP, so the arrow
+// keys move only among the option buttons. Auto radio buttons keep WS_TABSTOP
+// on the checked one themselves.
+const std::array<ControlSpec, kSlotCount> kControls{{
+    {WC_LISTVIEWW, L"", kChild | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL,
+     WS_EX_CLIENTEDGE},
+    {WC_BUTTONW, L"Scale Type:", kChild | WS_GROUP | BS_GROUPBOX, 0},
+    {WC_BUTTONW, L"Exit", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
+    {WC_BUTTONW, L"Ok", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
+    {WC_BUTTONW, L"Current Scale", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
+    {WC_BUTTONW, L"Architectural", kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+    {WC_BUTTONW, L"Machine", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
+    {WC_BUTTONW, L"Civil", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
+    {WC_BUTTONW, L"Metric", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
+    {WC_BUTTONW, L"Next VPort", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
+    {WC_BUTTONW, L"Transparent", kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0},
+}};
+
+const std::array<const wchar_t*, kColumnCount> kColumnHeaders{L"DWG Scales",   L"Scale Factor", L"Text Size SM",
+                                                              L"Text Size LG", L"LTScale",      L"Dimension Style"};
+
+std::int32_t LastErrorStatus() {
+    const DWORD error = GetLastError();
+    return error == ERROR_SUCCESS ? status::kFail : StatusCode(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error)));
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(instance, kClassName, &existing)) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kClassName;
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VANTREL), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VANTREL), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    if (!RegisterClassExW(&wc)) throw Failure(LastErrorStatus(), "The main window's class could not be registered.");
+}
+
+}  // namespace
+
+FrmMainWindow::~FrmMainWindow() {
+    if (window_) {
+        if (timerRunning_) KillTimer(window_, kTimer1Id);
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    if (font_) DeleteObject(font_);
+}
+
+void FrmMainWindow::Create(HINSTANCE instance) {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&icc);
+    RegisterWindowClass(instance, &FrmMainWindow::WindowProc);
+
+    const std::wstring title = Utf8ToWide(kWindowTitle);
+    const HWND window = CreateWindowExW(kWindowExStyle, kClassName, title.c_str(), kWindowStyle, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    if (!window) throw Failure(LastErrorStatus(), "The main window could not be created.");
+
+    // The design fixes the client area; the frame around it is the system's.
+    const WindowLayout layout = ComputeLayout(dpi_);
+    RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
+    AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FrmMainWindow::Show() {
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+}
+
+void FrmMainWindow::Raise(Event event, int index) {
+    if (!form_) return;
+    EventOutcome outcome = EventOutcome::Running;
+    try {
+        outcome = form_->Raise(event, index);
+    } catch (const ProgramEnd&) {
+        outcome = EventOutcome::Ended;
+    } catch (const std::exception& failure) {
+        // FrmMain reports its own failures; this is only a last line so that
+        // nothing unwinds through the system's window procedure.
+        MessageBoxW(window_, Utf8ToWide(failure.what()).c_str(), Utf8ToWide(kAppTitle).c_str(), MB_OK | MB_ICONHAND);
+    }
+    if (outcome == EventOutcome::Ended) End();
+}
+
+void FrmMainWindow::End() {
+    if (timerRunning_) {
+        KillTimer(window_, kTimer1Id);
+        timerRunning_ = false;
+    }
+    if (endAction_) {
+        endAction_();
+        return;
+    }
+    // Nothing of the program runs after this: no further event, no unload.
+    ExitProcess(0);
+}
+
+LRESULT CALLBACK FrmMainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    FrmMainWindow* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<FrmMainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<FrmMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (self) return self->OnMessage(message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            try {
+                dpi_ = GetDpiForWindow(window_);
+                CreateControls();
+            } catch (const Failure&) {
+                return -1;
+            }
+            timerRunning_ = SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr) != 0;
+            return 0;
+        case WM_COMMAND:
+            if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_TIMER:
+            if (wParam == kTimer1Id) Raise(Event::TimerTick);
+            return 0;
+        case WM_CLOSE:
+            // The unload ends the program; the window is never just destroyed.
+            Raise(Event::Close);
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+            }
+            break;
+        case WM_SETFOCUS:
+            // Back to the control that had the focus, as a dialog does.
+            SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : List());
+            return 0;
+        case WM_DESTROY:
+            if (timerRunning_) {
+                KillTimer(window_, kTimer1Id);
+                timerRunning_ = false;
+            }
+            break;
+        case WM_NCDESTROY: {
+            const HWND window = window_;
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            window_ = nullptr;
+            controls_.fill(nullptr);
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        default:
+            break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void FrmMainWindow::OnCommand(int id, int code) {
+    // Enter and Escape arrive as IDOK and IDCANCEL, which no control has.
+    if (code != BN_CLICKED) return;
+    const int first = ControlId(Slot::Option0);
+    if (id >= first && id < first + static_cast<int>(kOptionCount)) {
+        Raise(Event::OptionClick, id - first);
+    } else if (id == ControlId(Slot::CmdOK)) {
+        Raise(Event::OkClick);
+    } else if (id == ControlId(Slot::CmdExit)) {
+        Raise(Event::ExitClick);
+    } else if (id == ControlId(Slot::CmdGetscale)) {
+        Raise(Event::GetScaleClick);
+    } else if (id == ControlId(Slot::CmdNext)) {
+        Raise(Event::NextClick);
+    } else if (id == ControlId(Slot::ChkTransparent)) {
+        Raise(Event::TransparentClick);
+    }
+}
+
+LRESULT FrmMainWindow::OnNotify(const NMHDR& header) {
+    // A double-click applies the row under it; a single click only selects,
+    // and a double-click beside the rows does nothing.
+    if (header.hwndFrom == List() && header.code == static_cast<UINT>(NM_DBLCLK)) {
+        const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+        if (activate.iItem >= 0) Raise(Event::ListApply);
+    }
+    return 0;
+}
+
+void FrmMainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyFont();
+    ApplyLayout();
+}
+
+void FrmMainWindow::CreateControls() {
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    for (std::size_t i = 0; i < kSlotCount; ++i) {
+        const ControlSpec& spec = kControls[i];
+        const auto id = static_cast<INT_PTR>(ControlId(static_cast<Slot>(i)));
+        controls_[i] = CreateWindowExW(spec.exStyle, spec.className, spec.text, spec.style, 0, 0, 0, 0, window_,
+                                       reinterpret_cast<HMENU>(id), instance, nullptr);
+        if (!controls_[i]) throw Failure(LastErrorStatus(), "A control of the main window could not be created.");
+    }
+    SendMessageW(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+        column.pszText = const_cast<wchar_t*>(kColumnHeaders[c]);
+        column.iSubItem = static_cast<int>(c);
+        if (SendMessageW(List(), LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column)) < 0) {
+            throw Failure(status::kFail, "A column of the scale list could not be created.");
+        }
+    }
+    ApplyFont();
+    ApplyLayout();
+}
+
+void FrmMainWindow::ApplyLayout() {
+    const WindowLayout layout = ComputeLayout(dpi_);
+    for (std::size_t i = 0; i < kSlotCount; ++i) {
+        const Box& box = layout.controls[i];
+        SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+        SendMessageW(List(), LVM_SETCOLUMNWIDTH, c, MAKELPARAM(layout.columnWidths[c], 0));
+    }
+}
+
+void FrmMainWindow::ApplyFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0, dpi_)) return;
+    const HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!font) return;  // the controls keep the font they have
+    for (const HWND control : controls_) {
+        if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font_) DeleteObject(font_);
+    font_ = font;
+}
+
+HWND FrmMainWindow::Option(int index) const {
+    if (index < 0 || index >= static_cast<int>(kOptionCount)) {
+        throw Failure(status::kInvalidArgument, "There is no option button " + std::to_string(index) + ".");
+    }
+    return Control(OptionSlot(static_cast<std::size_t>(index)));
+}
+
+void FrmMainWindow::ClearRows() {
+    if (!SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0)) {
+        throw Failure(status::kFail, "The scale list could not be cleared.");
+    }
+    subItemsAdded_.clear();
+}
+
+void FrmMainWindow::AddRow(std::int32_t position, std::string_view label) {
+    if (position < 1) throw Failure(status::kInvalidArgument, "Row positions start at 1.");
+    std::wstring text = Utf8ToWide(label);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = position - 1;
+    item.pszText = text.data();
+    // The position travels with the row, so the selection reads back the
+    // same number whatever order the list shows its rows in.
+    item.lParam = position;
+    if (SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
+        throw Failure(status::kFail, "The scale list refused row " + std::to_string(position) + ".");
+    }
+    subItemsAdded_[position] = 0;
+}
+
+void FrmMainWindow::AddSubItem(std::int32_t position, std::string_view text) {
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = position;
+    const LRESULT index = SendMessageW(List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+    const auto added = subItemsAdded_.find(position);
+    if (index < 0 || added == subItemsAdded_.end()) {
+        throw Failure(status::kInvalidArgument, "The scale list has no row " + std::to_string(position) + ".");
+    }
+    const int subItem = added->second + 1;
+    if (subItem >= static_cast<int>(kColumnCount)) {
+        throw Failure(status::kInvalidArgument, "Row " + std::to_string(position) + " has no further column.");
+    }
+    std::wstring wide = Utf8ToWide(text);
+    LVITEMW item{};
+    item.iSubItem = subItem;
+    item.pszText = wide.data();
+    if (!SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) {
+        throw Failure(status::kFail, "The scale list refused a column of row " + std::to_string(position) + ".");
+    }
+    added->second = subItem;
+}
+
+std::optional<std::int32_t> FrmMainWindow::SelectedRow() {
+    const LRESULT index = SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (index < 0) return std::nullopt;
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = static_cast<int>(index);
+    if (!SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+        throw Failure(status::kFail, "The selected row of the scale list could not be read.");
+    }
+    return static_cast<std::int32_t>(item.lParam);
+}
+
+bool FrmMainWindow::IsOptionChecked(int index) { return SendMessageW(Option(index), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void FrmMainWindow::CheckOption(int index) {
+    const HWND chosen = Option(index);
+    // BM_SETCHECK raises no click: FrmMain raises Option1_Click itself.
+    for (int i = 0; i < static_cast<int>(kOptionCount); ++i) {
+        const HWND option = Option(i);
+        SendMessageW(option, BM_SETCHECK, option == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+int FrmMainWindow::TransparentState() {
+    return static_cast<int>(SendMessageW(Control(Slot::ChkTransparent), BM_GETCHECK, 0, 0));
+}
+
+void FrmMainWindow::MakeTransparent(NativeWindow window, std::uint8_t alpha) {
+    win32::MakeTransparent(window == NativeWindow::Main ? window_ : List(), alpha);
+}
+
+void FrmMainWindow::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
+    const std::wstring wideText = Utf8ToWide(text);
+    const std::wstring wideTitle = Utf8ToWide(title);
+    const UINT type = MB_OK | (style == MessageStyle::Critical ? MB_ICONHAND : 0u);
+    if (MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), type) == 0) {
+        throw Failure(LastErrorStatus(), "The message could not be shown.");
+    }
+}
+
+std::string FrmMainWindow::DecimalSeparator() {
+    wchar_t separator[LOCALE_NAME_MAX_LENGTH]{};
+    const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, LOCALE_NAME_MAX_LENGTH);
+    if (length <= 1) throw Failure(LastErrorStatus(), "The decimal separator of the user's locale could not be read.");
+    return WideToUtf8(std::wstring_view(separator, static_cast<std::size_t>(length - 1)));
+}
+
+}  // namespace vantrel::ui::win32

@@ -1,0 +1,94 @@
+// The native window of FrmMain: creates the controls at the window's DPI,
+// implements Controls over them and forwards every event to FrmMain::Raise.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ui/Controls.h"
+#include "ui/FrmMain.h"
+#include "ui/win32/Layout.h"
+
+namespace vantrel::ui::win32 {
+
+inline constexpr UINT_PTR kTimer1Id = 1;
+inline constexpr UINT kTimer1IntervalMs = 1000;
+
+// Control ids. None is IDOK or IDCANCEL, so Enter and Escape, which the dialog
+// manager turns into those ids, press nothing.
+inline constexpr int kFirstControlId = 100;
+constexpr int ControlId(Slot slot) noexcept { return kFirstControlId + static_cast<int>(Index(slot)); }
+
+class FrmMainWindow final : public Controls {
+public:
+    FrmMainWindow() = default;
+    ~FrmMainWindow() override;
+    FrmMainWindow(const FrmMainWindow&) = delete;
+    FrmMainWindow& operator=(const FrmMainWindow&) = delete;
+
+    // Creates the window, hidden, with every control and Timer1 running.
+    // Throws vantrel::Failure when the system refuses.
+    void Create(HINSTANCE instance);
+
+    // Events go to `form` from now on; without one they are dropped.
+    void Attach(FrmMain* form) noexcept { form_ = form; }
+
+    // Raises the event; when the program's end is reached, ends it at once.
+    void Raise(Event event, int index = 0);
+
+    void Show();
+
+    // What the end of the program does; the process exits unless a test
+    // replaces it. The timer is stopped first in any case.
+    void SetEndAction(std::function<void()> action) { endAction_ = std::move(action); }
+
+    [[nodiscard]] HWND Handle() const noexcept { return window_; }
+    [[nodiscard]] HWND Control(Slot slot) const noexcept { return controls_[Index(slot)]; }
+    [[nodiscard]] UINT Dpi() const noexcept { return dpi_; }
+    [[nodiscard]] HFONT Font() const noexcept { return font_; }
+
+    // Controls
+    void ClearRows() override;
+    void AddRow(std::int32_t position, std::string_view label) override;
+    void AddSubItem(std::int32_t position, std::string_view text) override;
+    std::optional<std::int32_t> SelectedRow() override;
+    bool IsOptionChecked(int index) override;
+    void CheckOption(int index) override;
+    int TransparentState() override;
+    void MakeTransparent(NativeWindow window, std::uint8_t alpha) override;
+    void ShowMessage(std::string_view text, std::string_view title, MessageStyle style) override;
+    std::string DecimalSeparator() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code);
+    LRESULT OnNotify(const NMHDR& header);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+
+    void CreateControls();
+    void ApplyLayout();
+    void ApplyFont();
+    void End();
+    HWND List() const noexcept { return Control(Slot::LVscales); }
+    HWND Option(int index) const;
+
+    HWND window_ = nullptr;
+    std::array<HWND, kSlotCount> controls_{};
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    HFONT font_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    bool timerRunning_ = false;
+    FrmMain* form_ = nullptr;
+    std::function<void()> endAction_;
+    std::map<std::int32_t, int> subItemsAdded_;  // by row position
+};
+
+}  // namespace vantrel::ui::win32

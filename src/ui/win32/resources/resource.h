@@ -1,0 +1,4 @@
+// Resource ids shared by vantrel.rc and the code.
+#pragma once
+
+#define IDI_VANTREL 1
