@@ -1,0 +1,107 @@
+// A Controls double for the window's behaviour: records what the window shows
+// (list rows, option, opacity, message boxes) and can fail any of its calls.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ui/Controls.h"
+
+namespace vantrel::testing {
+
+struct ShownBox {
+    std::string text;
+    std::string title;
+    ui::MessageStyle style;
+};
+
+class RecordingControls : public ui::Controls {
+public:
+    // The list as the user sees it: each row's label then its sub-items.
+    std::vector<std::vector<std::string>> rows;
+    std::optional<std::int32_t> selectedRow;
+    std::optional<int> checkedOption;
+    int transparentState = ui::kCheckClear;
+    std::string decimalSeparator = ".";
+    std::vector<std::pair<ui::NativeWindow, std::uint8_t>> opacity;
+    std::vector<ShownBox> boxes;
+    int selectedRowReads = 0;
+    // Runs while a box is "open", e.g. to deliver a timer tick meanwhile.
+    std::function<void(const ShownBox&)> whileBoxOpen;
+
+    // The `occurrence`-th call (1-based) of `call` and every later one runs `thrower`.
+    void FailFrom(std::string call, int occurrence, std::function<void()> thrower) {
+        faults_[std::move(call)] = {occurrence, std::move(thrower)};
+    }
+
+    void ClearRows() override {
+        Enter("ClearRows");
+        rows.clear();
+    }
+    void AddRow(std::int32_t position, std::string_view label) override {
+        Enter("AddRow");
+        if (static_cast<std::size_t>(position) != rows.size() + 1) {
+            throw std::logic_error("row added out of order");
+        }
+        rows.push_back({std::string(label)});
+    }
+    void AddSubItem(std::int32_t position, std::string_view text) override {
+        Enter("AddSubItem");
+        rows.at(static_cast<std::size_t>(position) - 1).emplace_back(text);
+    }
+    std::optional<std::int32_t> SelectedRow() override {
+        Enter("SelectedRow");
+        ++selectedRowReads;
+        return selectedRow;
+    }
+    bool IsOptionChecked(int index) override {
+        Enter("IsOptionChecked");
+        return checkedOption == index;
+    }
+    void CheckOption(int index) override {
+        Enter("CheckOption");
+        checkedOption = index;
+    }
+    int TransparentState() override {
+        Enter("TransparentState");
+        return transparentState;
+    }
+    void MakeTransparent(ui::NativeWindow window, std::uint8_t alpha) override {
+        Enter("MakeTransparent");
+        opacity.emplace_back(window, alpha);
+    }
+    void ShowMessage(std::string_view text, std::string_view title, ui::MessageStyle style) override {
+        Enter("ShowMessage");
+        boxes.push_back({std::string(text), std::string(title), style});
+        if (whileBoxOpen) {
+            const ShownBox box = boxes.back();
+            whileBoxOpen(box);
+        }
+    }
+    std::string DecimalSeparator() override {
+        Enter("DecimalSeparator");
+        return decimalSeparator;
+    }
+
+private:
+    struct ControlFault {
+        int occurrence = 0;
+        std::function<void()> thrower;
+    };
+
+    void Enter(const std::string& call) {
+        const int seen = ++calls_[call];
+        if (const auto fault = faults_.find(call); fault != faults_.end() && seen >= fault->second.occurrence) {
+            fault->second.thrower();
+        }
+    }
+
+    std::map<std::string, int> calls_;
+    std::map<std::string, ControlFault> faults_;
+};
+
+}  // namespace vantrel::testing

@@ -1,0 +1,315 @@
+// The host operations against the simulated drawing: which calls, in which
+// order, and what they leave in the drawing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/Failure.h"
+#include "host/HostOperations.h"
+#include "host/RandomSource.h"
+#include "host/simulated/SimulatedHost.h"
+
+namespace {
+
+using vantrel::Failure;
+using vantrel::host::RandomSource;
+using vantrel::host::simulated::SimulatedHost;
+
+std::vector<std::string> Calls(const SimulatedHost& host) {
+    std::vector<std::string> calls;
+    for (const auto& entry : host.Journal()) {
+        calls.push_back(entry.call + (entry.arguments.empty() ? "" : "(" + entry.arguments + ")"));
+    }
+    return calls;
+}
+
+// ---- attach ----
+
+TEST(Attach, FindsTheRunningApplicationThenItsActiveDocument) {
+    auto host = SimulatedHost::FromScenario("document A\ndocument B\n");
+    host->activeDocument = 1;
+    const auto attachment = vantrel::host::Attach(host->Locator());
+    EXPECT_EQ(Calls(*host),
+              (std::vector<std::string>{"Locator.GetActiveObject(autocad.application)", "Application.ActiveDocument"}));
+    ASSERT_NE(attachment.document, nullptr);
+    attachment.document->Regen(1);
+    EXPECT_EQ(host->documents[1].regenCount, 1);
+}
+
+class NullDocumentApplication : public vantrel::host::Application {
+public:
+    std::shared_ptr<vantrel::host::Document> ActiveDocument() override { return nullptr; }
+    void ZoomExtents() override {}
+    void ZoomScaled(double, int) override {}
+};
+
+class FixedLocator : public vantrel::host::HostLocator {
+public:
+    explicit FixedLocator(std::shared_ptr<vantrel::host::Application> application)
+        : application_(std::move(application)) {}
+    std::shared_ptr<vantrel::host::Application> GetRunningApplication(std::string_view) override {
+        return application_;
+    }
+
+private:
+    std::shared_ptr<vantrel::host::Application> application_;
+};
+
+TEST(Attach, AResultThatIsNotADocumentIsAFailure) {
+    FixedLocator noApplication(nullptr);
+    EXPECT_THROW(vantrel::host::Attach(noApplication), Failure);
+    FixedLocator noDocument(std::make_shared<NullDocumentApplication>());
+    EXPECT_THROW(vantrel::host::Attach(noDocument), Failure);
+}
+
+// ---- drawing preparation ----
+
+struct PrepareCase {
+    const char* name;
+    const char* scenario;
+    std::vector<std::string> calls;
+};
+
+class PrepareDrawing : public ::testing::TestWithParam<PrepareCase> {};
+
+TEST_P(PrepareDrawing, LeavesPaperSpaceZoomedWithModelSpaceActive) {
+    auto host = SimulatedHost::FromScenario(GetParam().scenario);
+    auto document = host->ApplicationObject()->ActiveDocument();
+    host->ClearJournal();
+    vantrel::host::PrepareDrawing(*document);
+    EXPECT_EQ(Calls(*host), GetParam().calls);
+    const auto& state = host->ActiveDocumentState();
+    EXPECT_EQ(state.activeSpace, vantrel::host::kPaperSpace);
+    EXPECT_TRUE(state.mspace);
+    EXPECT_EQ(state.zoomExtentsCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spaces, PrepareDrawing,
+                         ::testing::Values(PrepareCase{"FromModelSpace",
+                                                       "space model\nviewport 1\nviewport 0.5\n",
+                                                       {"Document.ActiveSpace", "Document.ActiveSpace=(0)",
+                                                        "Document.Application", "Application.ZoomExtents",
+                                                        "Document.MSpace=(true)"}},
+                                           PrepareCase{"AlreadyInPaperSpace",
+                                                       "space paper\nviewport 1\nviewport 0.5\n",
+                                                       {"Document.ActiveSpace", "Document.Application",
+                                                        "Application.ZoomExtents", "Document.MSpace=(true)"}}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// ---- current scale ----
+
+struct ReadoutCase {
+    const char* scale;
+    bool architectural;
+    const char* separator;
+    const char* expected;
+};
+
+class CurrentScale : public ::testing::TestWithParam<ReadoutCase> {};
+
+TEST_P(CurrentScale, ReadsTheActiveViewport) {
+    auto host =
+        SimulatedHost::FromScenario(std::string("space paper\nviewport 1\nviewport ") + GetParam().scale + " active\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    host->ClearJournal();
+    EXPECT_EQ(vantrel::host::CurrentScaleText(*document, GetParam().architectural, GetParam().separator),
+              GetParam().expected);
+    EXPECT_EQ(Calls(*host), (std::vector<std::string>{"Document.ActivePViewport", "Entity.CustomScale"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scales, CurrentScale,
+    ::testing::Values(ReadoutCase{"1/48", true, ".", "0.25 = 1'-0"}, ReadoutCase{"1/96", true, ".", "0.125 = 1'-0"},
+                      ReadoutCase{"0.0208333333333333", true, ".", "0.25 = 1'-0"},
+                      ReadoutCase{"1", true, ",", "12 = 1'-0"}, ReadoutCase{"0.02", false, ".", "0.02"},
+                      ReadoutCase{"0.02", false, ",", "0,02"}, ReadoutCase{"1/48", false, ".", "0.0208333333333333"}));
+
+// ---- next viewport ----
+
+// Which paper-space item (1-based) each click activated, 0 for none.
+std::vector<std::size_t> Click(SimulatedHost& host, vantrel::host::Document& document, RandomSource& random,
+                               int clicks) {
+    std::vector<std::size_t> chosen;
+    for (int i = 0; i < clicks; ++i) {
+        host.ClearJournal();
+        vantrel::host::ActivateRandomViewport(document, random);
+        std::size_t item = 0;
+        for (const auto& entry : host.Journal()) {
+            if (entry.call == "Document.ActivePViewport=") {
+                item = std::stoul(entry.arguments.substr(5));  // "item N"
+            }
+        }
+        chosen.push_back(item);
+    }
+    return chosen;
+}
+
+TEST(NextViewport, ActivatesOneOfTheFloatingViewportsEveryClickSkippingOtherItems) {
+    auto host = SimulatedHost::FromScenario(
+        "space paper\nentity AcDbLine\nviewport 1\nentity AcDbText\nviewport 0.5\nentity AcDbBlockReference\n"
+        "viewport 0.25\nviewport 0.125 off\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    RandomSource random;
+    const auto chosen = Click(*host, *document, random, 60);
+    const std::set<std::size_t> floating = {4, 6, 7};  // item 2 is the sheet's own
+    std::set<std::size_t> seen;
+    for (const std::size_t item : chosen) {
+        EXPECT_TRUE(floating.count(item) == 1) << "item " << item;
+        seen.insert(item);
+    }
+    EXPECT_EQ(seen, floating);  // every floating viewport can be drawn
+    const auto& state = host->ActiveDocumentState();
+    EXPECT_TRUE(state.mspace);
+    EXPECT_EQ(state.regenCount, 60);
+    ASSERT_EQ(state.activeViewport, std::optional<std::size_t>(chosen.back() - 1));
+    EXPECT_TRUE(state.paperSpace[chosen.back() - 1].display);  // switched on, even the one that was off
+}
+
+TEST(NextViewport, ActivatesInTheOrderDisplayMSpaceActivePViewportRegen) {
+    auto host = SimulatedHost::FromScenario("space paper\nviewport 1\nentity AcDbLine\nviewport 0.5\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    RandomSource random;
+    host->ClearJournal();
+    vantrel::host::ActivateRandomViewport(*document, random);
+    EXPECT_EQ(Calls(*host), (std::vector<std::string>{"Document.PaperSpace",
+                                                      "PaperSpace._NewEnum",
+                                                      "PaperSpace.Next",
+                                                      "Entity.ObjectName",
+                                                      "PaperSpace.Next",
+                                                      "Entity.ObjectName",
+                                                      "PaperSpace.Next",
+                                                      "Entity.ObjectName",
+                                                      "Document.PaperSpace",
+                                                      "PaperSpace._NewEnum",
+                                                      "PaperSpace.Next",
+                                                      "Entity.ObjectName",
+                                                      "PaperSpace.Next",
+                                                      "Entity.ObjectName",
+                                                      "PaperSpace.Next",
+                                                      "Entity.ObjectName",
+                                                      "Entity.Display(true)",
+                                                      "Document.MSpace=(true)",
+                                                      "Document.ActivePViewport=(item 3)",
+                                                      "Document.Regen(1)"}));
+}
+
+TEST(NextViewport, EnumeratesToTheEndWithoutAskingNamesAfterTheMatch) {
+    auto host =
+        SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 0.5\nentity AcDbLine\nentity AcDbText\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    RandomSource random;
+    host->ClearJournal();
+    vantrel::host::ActivateRandomViewport(*document, random);
+    const auto calls = Calls(*host);
+    const auto regen = std::find(calls.begin(), calls.end(), "Document.Regen(1)");
+    ASSERT_NE(regen, calls.end());
+    EXPECT_EQ(std::vector<std::string>(regen + 1, calls.end()),
+              (std::vector<std::string>{"PaperSpace.Next", "PaperSpace.Next"}));
+}
+
+struct FewCase {
+    const char* name;
+    const char* scenario;
+};
+
+class NextViewportTooFew : public ::testing::TestWithParam<FewCase> {};
+
+TEST_P(NextViewportTooFew, ChangesNothingAndSucceeds) {
+    auto host = SimulatedHost::FromScenario(GetParam().scenario);
+    auto document = host->ApplicationObject()->ActiveDocument();
+    const auto before = host->ActiveDocumentState();
+    RandomSource random;
+    host->ClearJournal();
+    EXPECT_NO_THROW(vantrel::host::ActivateRandomViewport(*document, random));
+    const auto calls = Calls(*host);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Document.PaperSpace"), 1);  // no activation pass
+    const auto& after = host->ActiveDocumentState();
+    EXPECT_EQ(after.mspace, before.mspace);
+    EXPECT_EQ(after.activeViewport, before.activeViewport);
+    EXPECT_EQ(after.regenCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, NextViewportTooFew,
+                         ::testing::Values(FewCase{"Empty", "space paper\n"},
+                                           FewCase{"OnlyLines", "space paper\nentity AcDbLine\nentity AcDbText\n"},
+                                           FewCase{"OnlyTheSheetsOwn", "space paper\nentity AcDbLine\nviewport 1\n"}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(NextViewport, TheSameClicksDrawTheSameViewportsInEveryRun) {
+    const char* scenario = "space paper\nviewport 1\nviewport 0.5\nviewport 0.25\nviewport 0.2\nviewport 0.1\n";
+    auto first = SimulatedHost::FromScenario(scenario);
+    auto second = SimulatedHost::FromScenario(scenario);
+    RandomSource firstRandom;
+    RandomSource secondRandom;
+    auto firstDocument = first->ApplicationObject()->ActiveDocument();
+    auto secondDocument = second->ApplicationObject()->ActiveDocument();
+    const auto a = Click(*first, *firstDocument, firstRandom, 20);
+    const auto b = Click(*second, *secondDocument, secondRandom, 20);
+    EXPECT_EQ(a, b);
+    EXPECT_GT(std::set<std::size_t>(a.begin(), a.end()).size(), 1u);
+}
+
+TEST(NextViewport, CountsBeyondSixteenBits) {
+    std::string scenario = "space paper\n";
+    for (int i = 0; i < 40000; ++i) {
+        scenario += i % 2 == 0 ? "viewport 1\n" : "entity AcDbLine\n";
+    }
+    scenario += "viewport 0.5\nviewport 0.25\n";  // 20002 viewports, 40002 items
+    auto host = SimulatedHost::FromScenario(scenario);
+    auto document = host->ApplicationObject()->ActiveDocument();
+    RandomSource random;
+    const auto chosen = Click(*host, *document, random, 3);
+    for (const std::size_t item : chosen) {
+        EXPECT_GT(item, 1u);
+        EXPECT_LE(item, 40002u);
+    }
+}
+
+TEST(NextViewport, MakesAtMostTwoHostCallsPerItemAndPass) {
+    std::string scenario = "space paper\n";
+    for (int i = 0; i < 50; ++i) {
+        scenario += i % 3 == 0 ? "entity AcDbLine\n" : "viewport 0.5\n";
+    }
+    auto host = SimulatedHost::FromScenario(scenario);
+    auto document = host->ApplicationObject()->ActiveDocument();
+    RandomSource random;
+    for (int click = 0; click < 10; ++click) {
+        host->ClearJournal();
+        vantrel::host::ActivateRandomViewport(*document, random);
+        std::map<std::string, int> perCall;
+        for (const auto& entry : host->Journal()) {
+            perCall[entry.call]++;
+        }
+        EXPECT_EQ(perCall["PaperSpace.Next"], 100);
+        EXPECT_LE(perCall["Entity.ObjectName"], 100);
+        EXPECT_LE(host->Journal().size(), 2u * 100u + 8u);
+    }
+}
+
+// ---- the random source ----
+
+TEST(RandomSource, DrawsTheSameSequenceInEveryRunWithinZeroToOne) {
+    RandomSource a;
+    RandomSource b;
+    std::set<float> distinct;
+    float low = 1.0f;
+    float high = 0.0f;
+    for (int i = 0; i < 10000; ++i) {
+        const float value = a.Next();
+        ASSERT_EQ(value, b.Next()) << "draw " << i;
+        ASSERT_GE(value, 0.0f);
+        ASSERT_LT(value, 1.0f);
+        distinct.insert(value);
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    EXPECT_GT(distinct.size(), 9000u);
+    EXPECT_LT(low, 0.01f);
+    EXPECT_GT(high, 0.99f);
+}
+
+}  // namespace

@@ -1,0 +1,325 @@
+// The simulated host behaves like the real one where the program depends on
+// it, journals every call, fails calls on demand and loads scenarios.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/Failure.h"
+#include "host/HostModel.h"
+#include "host/simulated/SimulatedHost.h"
+
+namespace {
+
+using vantrel::Failure;
+using vantrel::host::simulated::Fault;
+using vantrel::host::simulated::FaultMode;
+using vantrel::host::simulated::SimulatedHost;
+namespace status = vantrel::status;
+
+constexpr const char* kSheet =
+    "# a layout with a title block\n"
+    "document Sheet1\n"
+    "space model\n"
+    "viewport 1            # the sheet's own\n"
+    "entity AcDbLine\n"
+    "viewport 1/48 on active\n"
+    "entity AcDbText\n"
+    "viewport 0.02 off\n";
+
+std::int32_t FailureNumber(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Failure& failure) {
+        return failure.Number();
+    }
+    return 0;
+}
+
+// ---- scenarios ----
+
+TEST(Scenario, BuildsDocumentsAndPaperSpaceInOrder) {
+    auto host =
+        SimulatedHost::FromScenario(std::string(kSheet) + "document Other\nspace paper\nmspace on\nviewport 2.5\n");
+    ASSERT_EQ(host->documents.size(), 2u);
+    ASSERT_TRUE(host->activeDocument.has_value());
+    EXPECT_EQ(*host->activeDocument, 0u);
+    const auto& sheet = host->documents[0];
+    EXPECT_EQ(sheet.name, "Sheet1");
+    EXPECT_EQ(sheet.activeSpace, vantrel::host::kModelSpace);
+    EXPECT_FALSE(sheet.mspace);
+    ASSERT_EQ(sheet.paperSpace.size(), 5u);
+    const std::vector<std::string> names = {"AcDbViewport", "AcDbLine", "AcDbViewport", "AcDbText", "AcDbViewport"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(sheet.paperSpace[i].objectName, names[i]) << i;
+    }
+    EXPECT_EQ(sheet.paperSpace[2].customScale, 1.0 / 48);
+    EXPECT_EQ(sheet.paperSpace[4].customScale, 0.02);
+    EXPECT_FALSE(sheet.paperSpace[4].display);
+    EXPECT_EQ(sheet.activeViewport, std::optional<std::size_t>(2));
+    const auto& other = host->documents[1];
+    EXPECT_EQ(other.activeSpace, vantrel::host::kPaperSpace);
+    EXPECT_TRUE(other.mspace);
+    EXPECT_EQ(other.paperSpace.at(0).customScale, 2.5);
+    EXPECT_TRUE(host->running);
+}
+
+TEST(Scenario, PutsItemsBeforeAnyDocumentIntoDrawing1) {
+    auto host = SimulatedHost::FromScenario("viewport 1\nviewport 1/96 active\n");
+    ASSERT_EQ(host->documents.size(), 1u);
+    EXPECT_EQ(host->documents[0].name, "Drawing1");
+    EXPECT_EQ(host->ActiveDocumentState().paperSpace.size(), 2u);
+}
+
+TEST(Scenario, StatesAHostThatIsNotThereOrHasNoDrawing) {
+    auto notRunning = SimulatedHost::FromScenario("notrunning\n");
+    EXPECT_FALSE(notRunning->running);
+    auto noDocument = SimulatedHost::FromScenario("document A\nnodocument\n");
+    EXPECT_TRUE(noDocument->running);
+    EXPECT_FALSE(noDocument->activeDocument.has_value());
+    EXPECT_THROW(noDocument->ActiveDocumentState(), std::logic_error);
+}
+
+TEST(Scenario, ReadsFaultLines) {
+    auto host = SimulatedHost::FromScenario(
+        "document A\nspace paper\n"
+        "fail Document.ActiveSpace 0x80010001 once Call was rejected by callee.\n"
+        "fail Document.ActiveSpace= -2147352567 after=1\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    try {
+        (void)document->ActiveSpace();
+        FAIL() << "the first read should fail";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), status::kCallRejected);
+        EXPECT_EQ(failure.Description(), "Call was rejected by callee.");
+    }
+    EXPECT_EQ(document->ActiveSpace(), 0);
+    EXPECT_NO_THROW(document->SetActiveSpace(0));
+    EXPECT_EQ(FailureNumber([&] { document->SetActiveSpace(0); }), status::kDispException);
+}
+
+class MalformedScenario : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MalformedScenario, IsRejectedNamingTheLine) {
+    const std::string text = std::string("document A\n") + GetParam() + "\n";
+    try {
+        (void)SimulatedHost::FromScenario(text);
+        FAIL() << "accepted: " << GetParam();
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find("line 2"), std::string::npos) << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, MalformedScenario,
+                         ::testing::Values("frobnicate", "document", "document A B", "space", "space tiles",
+                                           "mspace maybe", "viewport", "viewport abc", "viewport 0", "viewport -1",
+                                           "viewport 1/0", "viewport 1 on off", "viewport 1 dim",
+                                           "viewport 1 active active", "entity", "entity AcDbLine extra", "fail",
+                                           "fail MSpace 5 always", "fail Document.MSpace= x always",
+                                           "fail Document.MSpace= 0xZZ always", "fail Document.MSpace= 5",
+                                           "fail Document.MSpace= 5 sometimes", "fail Document.MSpace= 5 after=-1",
+                                           "fail Document.MSpace= 5 for=soon", "notrunning now"));
+
+// ---- behaving like the real host ----
+
+TEST(SimulatedHostFacts, LookupFailsWhenNotRunningOrForAnotherProgId) {
+    auto host = SimulatedHost::FromScenario(kSheet);
+    EXPECT_NE(host->Locator().GetRunningApplication("AutoCAD.Application"), nullptr);
+    EXPECT_EQ(FailureNumber([&] { host->Locator().GetRunningApplication("Excel.Application"); }), status::kClassString);
+    host->running = false;
+    EXPECT_EQ(FailureNumber([&] { host->Locator().GetRunningApplication("autocad.application"); }),
+              status::kUnavailable);
+}
+
+TEST(SimulatedHostFacts, ActiveDocumentFailsWithoutADrawing) {
+    auto host = SimulatedHost::FromScenario("nodocument\n");
+    auto application = host->Locator().GetRunningApplication("autocad.application");
+    EXPECT_EQ(FailureNumber([&] { application->ActiveDocument(); }), status::kNoActiveDocument);
+}
+
+struct MSpaceCase {
+    const char* name;
+    const char* scenario;
+    bool accepted;
+};
+
+class MSpaceRule : public ::testing::TestWithParam<MSpaceCase> {};
+
+TEST_P(MSpaceRule, NeedsPaperSpaceAndAFloatingViewportThatIsOn) {
+    auto host = SimulatedHost::FromScenario(GetParam().scenario);
+    auto document = host->ApplicationObject()->ActiveDocument();
+    if (GetParam().accepted) {
+        EXPECT_NO_THROW(document->SetMSpace(true));
+        EXPECT_TRUE(host->ActiveDocumentState().mspace);
+    } else {
+        EXPECT_NE(FailureNumber([&] { document->SetMSpace(true); }), 0);
+        EXPECT_FALSE(host->ActiveDocumentState().mspace);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, MSpaceRule,
+    ::testing::Values(MSpaceCase{"PaperWithFloating", "space paper\nviewport 1\nviewport 0.5\n", true},
+                      MSpaceCase{"ModelSpace", "space model\nviewport 1\nviewport 0.5\n", false},
+                      MSpaceCase{"OnlyTheSheetsOwn", "space paper\nviewport 1\nentity AcDbLine\n", false},
+                      MSpaceCase{"FloatingOff", "space paper\nviewport 1\nviewport 0.5 off\n", false},
+                      MSpaceCase{"NoViewport", "space paper\nentity AcDbLine\n", false},
+                      MSpaceCase{"SheetAfterLines", "space paper\nentity AcDbLine\nviewport 1\nviewport 2\n", true}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(SimulatedHostFacts, PaperSpaceSwitchTurnsModelSpaceOff) {
+    auto host = SimulatedHost::FromScenario("space paper\nmspace on\nviewport 1\nviewport 0.5 active\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    document->SetActiveSpace(0);
+    EXPECT_EQ(document->ActiveSpace(), 0);
+    EXPECT_FALSE(host->ActiveDocumentState().mspace);
+}
+
+TEST(SimulatedHostFacts, RelativeZoomScalesTheActiveFloatingViewport) {
+    auto host = SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 0.5 active\n");
+    auto application = host->ApplicationObject();
+    auto document = application->ActiveDocument();
+    application->ZoomScaled(0.25, 2);  // model space not active: the sheet's view zooms, no viewport changes
+    EXPECT_EQ(host->ActiveDocumentState().paperSpace[1].customScale, 0.5);
+    document->SetMSpace(true);
+    application->ZoomScaled(1.0 / 48, 2);
+    EXPECT_EQ(host->ActiveDocumentState().paperSpace[1].customScale, 1.0 / 48);
+    EXPECT_EQ(document->ActivePViewport()->CustomScale(), 1.0 / 48);
+    EXPECT_EQ(host->ActiveDocumentState().zoomScales, (std::vector<double>{0.25, 1.0 / 48}));
+    EXPECT_NE(FailureNumber([&] { application->ZoomScaled(0.0, 2); }), 0);
+    EXPECT_NE(FailureNumber([&] { application->ZoomScaled(1.0, 7); }), 0);
+}
+
+TEST(SimulatedHostFacts, ActivePViewportNeedsAnActiveFloatingViewport) {
+    auto host = SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 0.5\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    EXPECT_NE(FailureNumber([&] { document->ActivePViewport(); }), 0);
+    host->ActiveDocumentState().activeViewport = 0;  // the sheet's own is not a floating viewport
+    EXPECT_NE(FailureNumber([&] { document->ActivePViewport(); }), 0);
+}
+
+TEST(SimulatedHostFacts, ActivePViewportWriteNeedsAViewportOfThisDocumentThatIsOn) {
+    auto host = SimulatedHost::FromScenario(
+        "document A\nspace paper\nviewport 1\nentity AcDbLine\nviewport 0.5\nviewport 2 off\n"
+        "document B\nspace paper\nviewport 1\nviewport 3\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    std::vector<std::shared_ptr<vantrel::host::Entity>> items;
+    auto enumerator = document->PaperSpace()->Enumerate();
+    while (auto item = enumerator->Next()) {
+        items.push_back(item);
+    }
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_NE(FailureNumber([&] { document->SetActivePViewport(*items[0]); }), 0);  // the sheet's own
+    EXPECT_NE(FailureNumber([&] { document->SetActivePViewport(*items[1]); }), 0);  // a line
+    EXPECT_NE(FailureNumber([&] { document->SetActivePViewport(*items[3]); }), 0);  // off
+    host->activeDocument = 1;
+    auto other = host->ApplicationObject()->ActiveDocument();
+    EXPECT_NE(FailureNumber([&] { other->SetActivePViewport(*items[2]); }), 0);  // another document's
+    EXPECT_NO_THROW(document->SetActivePViewport(*items[2]));
+    EXPECT_EQ(host->documents[0].activeViewport, std::optional<std::size_t>(2));
+}
+
+TEST(SimulatedHostFacts, OnlyViewportsAnswerCustomScaleAndDisplay) {
+    auto host = SimulatedHost::FromScenario("viewport 1\nentity AcDbLine\nviewport 0.5 off\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    auto enumerator = document->PaperSpace()->Enumerate();
+    auto sheet = enumerator->Next();
+    auto line = enumerator->Next();
+    auto floating = enumerator->Next();
+    EXPECT_EQ(enumerator->Next(), nullptr);
+    EXPECT_EQ(line->ObjectName(), "AcDbLine");
+    EXPECT_EQ(FailureNumber([&] { line->CustomScale(); }), status::kUnknownName);
+    EXPECT_EQ(FailureNumber([&] { line->Display(true); }), status::kUnknownName);
+    EXPECT_EQ(sheet->CustomScale(), 1.0);
+    floating->Display(true);
+    EXPECT_TRUE(host->ActiveDocumentState().paperSpace[2].display);
+}
+
+TEST(SimulatedHostFacts, ObjectsKeepTheDrawingAliveAndFailOnceTheHostIsGone) {
+    std::shared_ptr<vantrel::host::Document> document;
+    {
+        auto host = SimulatedHost::FromScenario("space paper\nviewport 1\n");
+        document = host->ApplicationObject()->ActiveDocument();
+        host->running = false;
+    }
+    EXPECT_EQ(FailureNumber([&] { document->ActiveSpace(); }), status::kServerUnavailable);
+}
+
+// ---- journal and faults ----
+
+TEST(Journal, RecordsEveryCallWithArgumentsAndResult) {
+    auto host = SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 0.5 active\n");
+    auto application = host->Locator().GetRunningApplication("autocad.application");
+    auto document = application->ActiveDocument();
+    document->SetMSpace(true);
+    application->ZoomScaled(1.0 / 48, 2);
+    (void)FailureNumber([&] { document->Regen(9); });
+    ASSERT_EQ(host->Journal().size(), 5u);
+    EXPECT_EQ(host->Journal()[2].call, "Document.MSpace=");
+    EXPECT_EQ(host->Journal()[2].arguments, "true");
+    EXPECT_EQ(std::stod(host->Journal()[3].arguments.substr(0, host->Journal()[3].arguments.find(','))), 1.0 / 48);
+    EXPECT_EQ(host->Journal()[4].call, "Document.Regen");
+    EXPECT_FALSE(host->Journal()[4].result.empty());
+    const std::string text = host->JournalText();
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Locator.GetActiveObject(autocad.application) -> ok");
+    EXPECT_NE(text.find("\nDocument.Regen(9) -> 0x80210064\n"), std::string::npos) << text;
+}
+
+TEST(Journal, CountsOneNextPerItemReturned) {
+    auto host = SimulatedHost::FromScenario("viewport 1\nentity AcDbLine\nviewport 2\n");
+    auto enumerator = host->ApplicationObject()->ActiveDocument()->PaperSpace()->Enumerate();
+    while (enumerator->Next()) {
+    }
+    int nexts = 0;
+    for (const auto& entry : host->Journal()) {
+        nexts += entry.call == "PaperSpace.Next" ? 1 : 0;
+    }
+    EXPECT_EQ(nexts, 3);
+}
+
+struct FaultCase {
+    const char* name;
+    FaultMode mode;
+    int afterCalls;
+    std::vector<bool> failures;  // per successive call
+};
+
+class FaultModes : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultModes, FailTheNamedCallAsAsked) {
+    auto host = SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 2\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    Fault fault;
+    fault.call = "Document.Regen";
+    fault.number = static_cast<std::int32_t>(0x80210099u);
+    fault.description = "Regen refused";
+    fault.mode = GetParam().mode;
+    fault.afterCalls = GetParam().afterCalls;
+    host->InjectFault(fault);
+    for (std::size_t i = 0; i < GetParam().failures.size(); ++i) {
+        EXPECT_EQ(FailureNumber([&] { document->Regen(1); }) != 0, GetParam().failures[i]) << "call " << i + 1;
+        EXPECT_NO_THROW(document->ActiveSpace());  // other calls are untouched
+    }
+    host->ClearFaults();
+    EXPECT_NO_THROW(document->Regen(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FaultModes,
+                         ::testing::Values(FaultCase{"Always", FaultMode::Always, 0, {true, true, true}},
+                                           FaultCase{"Once", FaultMode::Once, 0, {true, false, false}},
+                                           FaultCase{"AfterTwo", FaultMode::AfterCalls, 2, {false, false, true, true}},
+                                           FaultCase{"AfterZero", FaultMode::AfterCalls, 0, {true, true}}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(FaultModesTimed, ForDurationStopsFailingOnceTheTimeHasPassed) {
+    auto host = SimulatedHost::FromScenario("viewport 1\nfail Document.Regen 0x80010001 for=30\n");
+    auto document = host->ApplicationObject()->ActiveDocument();
+    EXPECT_EQ(FailureNumber([&] { document->Regen(1); }), status::kCallRejected);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_NO_THROW(document->Regen(1));
+}
+
+}  // namespace
