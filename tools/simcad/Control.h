@@ -1,0 +1,29 @@
+// simcad's control commands, sent by tests and the demo to its window.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Journal.h"
+#include "host/simulated/SimulatedHost.h"
+
+namespace vantrel::simcad {
+
+enum class CommandKind { Exit, Quit, Activate, Fault, Busy, ClearJournal };
+
+struct Command {
+    CommandKind kind = CommandKind::Quit;
+    std::size_t document = 0;      // Activate: 1-based
+    host::simulated::Fault fault;  // Fault, Busy
+};
+
+// Nothing when the text is not a command.
+std::optional<Command> ParseCommand(std::string_view text);
+
+// Returns false when the command cannot apply (no such document). Exit does
+// not return.
+bool Apply(const Command& command, host::simulated::SimulatedHost& host, Journal& journal);
+
+}  // namespace vantrel::simcad

@@ -1,0 +1,40 @@
+// The record of every call simcad receives: a file that tests read while it
+// is written (each line goes straight to the file), and the list box of
+// simcad's window, so a person sees what each button did.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace vantrel::simcad {
+
+class Journal {
+public:
+    // An empty path keeps the journal in the window only.
+    explicit Journal(const std::wstring& path);
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    [[nodiscard]] bool IsOpen() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
+    void ShowIn(HWND listBox) noexcept { listBox_ = listBox; }
+
+    // One round trip: "<sequence> <call>(<arguments>) -> <result>".
+    void Call(std::string_view call, std::string_view arguments, std::string_view result);
+    // A line as it is (readiness, control commands).
+    void Line(std::string_view text);
+    // Empties the file (and the window); the sequence goes on.
+    void Clear();
+
+private:
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    HWND listBox_ = nullptr;
+    unsigned long sequence_ = 0;
+};
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);
+
+}  // namespace vantrel::simcad

@@ -1,0 +1,37 @@
+// What the end-to-end tests and the demo need to know of simcad: how to find
+// its window, how to send it a command, what its journal looks like.
+#pragma once
+
+namespace vantrel::simcad {
+
+// simcad's own window, found by class name.
+inline constexpr wchar_t kWindowClass[] = L"VantrelSimcadWindow";
+inline constexpr wchar_t kWindowTitle[] = L"simcad \u2014 simulated CAD host";
+
+// WM_COPYDATA tag of a control command; the data is the command as UTF-8
+// text without a terminator. The message returns TRUE when the command was
+// understood. Commands:
+//   exit                       vanish at once, like a crashed host (no cleanup)
+//   quit                       clean exit: revoke, remove the registration
+//   activate N                 bring document N (1-based) to the front
+//   fault CALL NUMBER MODE [DESCRIPTION...]
+//                              CALL fails; MODE always | once | after=N | for=MS
+//   busy CALL MS               CALL is rejected as busy for MS ms from the first
+//                              call it matches (RPC_E_CALL_REJECTED from Invoke)
+//   clear-journal              empty the journal file
+inline constexpr unsigned long kCopyDataCommand = 0x56534D43;  // 'VSMC'
+
+// The CLSID that the ProgID "AutoCAD.Application" maps to while simcad runs.
+inline constexpr wchar_t kClsidText[] = L"{C2E5334D-54D1-4D01-BF50-C44608DA5AF1}";
+inline constexpr wchar_t kProgId[] = L"AutoCAD.Application";
+
+// Journal file: one line per round trip,
+//   "<sequence> <Object.Member>(<arguments>) -> <result>"
+// where a property write ends the member with '=', the result is the value
+// returned, "ok" for none, "error 0x8021xxxx <description>" for a failure and
+// "rejected 0x80010001" for a busy host. The first line is kReadyLine, written
+// once the application object is in the running-object table. Control commands
+// are journaled as "-- <command>".
+inline constexpr char kReadyLine[] = "ready";
+
+}  // namespace vantrel::simcad

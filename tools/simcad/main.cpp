@@ -1,0 +1,227 @@
+// simcad: the simulated CAD host served over COM automation, for the
+// end-to-end tests and the demo.
+//   simcad.exe SCENARIO_FILE [--journal FILE]
+// Registers its application object in the running-object table under the CLSID
+// that "AutoCAD.Application" maps to, journals every call it receives, and
+// takes control commands by WM_COPYDATA (see SimcadProtocol.h).
+#include <objbase.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Automation.h"
+#include "Control.h"
+#include "Journal.h"
+#include "Registration.h"
+#include "SimcadProtocol.h"
+
+namespace {
+
+using namespace vantrel::simcad;
+using vantrel::host::simulated::SimulatedHost;
+
+// Exit codes.
+constexpr int kUsage = 2;
+constexpr int kBadScenario = 3;
+constexpr int kRefused = 4;
+constexpr int kNotRegistered = 5;
+
+// A new Wine prefix starts its RPC service lazily; registration can take seconds.
+constexpr auto kRegisterDeadline = std::chrono::seconds(30);
+constexpr int kListId = 1;
+
+struct Window {
+    Server* server = nullptr;
+    HWND list = nullptr;
+};
+
+void Complain(const std::wstring& text) {
+    std::fwprintf(stderr, L"simcad: %ls\n", text.c_str());
+    std::fflush(stderr);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+        case WM_NCCREATE: {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+            break;
+        }
+        case WM_CREATE:
+            state->list =
+                CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 0, 0,
+                                window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), nullptr, nullptr);
+            SendMessageW(state->list, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+            SendMessageW(state->list, LB_SETHORIZONTALEXTENT, 1200, 0);
+            return 0;
+        case WM_SIZE:
+            if (state != nullptr && state->list != nullptr) {
+                MoveWindow(state->list, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            }
+            return 0;
+        case WM_COPYDATA: {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            if (state == nullptr || state->server == nullptr || data == nullptr || data->dwData != kCopyDataCommand ||
+                data->lpData == nullptr) {
+                return FALSE;
+            }
+            const std::string text(static_cast<const char*>(data->lpData), data->cbData);
+            const std::optional<Command> command = ParseCommand(text);
+            state->server->journal.Line("-- " + text + (command ? "" : " (not understood)"));
+            if (!command) return FALSE;
+            return Apply(*command, *state->server->host, state->server->journal) ? TRUE : FALSE;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateJournalWindow(Window& state) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);
+    // Placed away from where Vantrel opens, so both are seen side by side.
+    return CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 620, 40, 560, 420, nullptr,
+                           nullptr, windowClass.hInstance, &state);
+}
+
+// Waits for the next message up to `timeout`, handling everything queued.
+// Returns false once WM_QUIT came.
+bool Pump(DWORD timeout) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) return false;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+std::optional<std::string> ReadFile(const std::wstring& path) {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    if (!file) return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+int Run(const std::vector<std::wstring>& arguments) {
+    std::wstring scenarioPath;
+    std::wstring journalPath;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == L"--journal" && i + 1 < arguments.size()) {
+            journalPath = arguments[++i];
+        } else if (scenarioPath.empty()) {
+            scenarioPath = arguments[i];
+        } else {
+            scenarioPath.clear();
+            break;
+        }
+    }
+    if (scenarioPath.empty()) {
+        Complain(L"usage: simcad.exe SCENARIO_FILE [--journal FILE]");
+        return kUsage;
+    }
+    const std::optional<std::string> scenario = ReadFile(scenarioPath);
+    if (!scenario) {
+        Complain(L"cannot read the scenario " + scenarioPath);
+        return kBadScenario;
+    }
+    std::shared_ptr<SimulatedHost> host;
+    try {
+        host = SimulatedHost::FromScenario(*scenario);
+    } catch (const std::exception& error) {
+        Complain(scenarioPath + L": " + Widen(error.what()));
+        return kBadScenario;
+    }
+
+    Journal journal(journalPath);
+    if (!journalPath.empty() && !journal.IsOpen()) {
+        Complain(L"cannot write the journal " + journalPath);
+        return kUsage;
+    }
+
+    std::wstring refusal;
+    std::optional<ProgIdRegistration> registration = ProgIdRegistration::Claim(refusal);
+    if (!registration) {
+        Complain(refusal);
+        journal.Line("refused: " + Narrow(refusal));
+        return kRefused;
+    }
+
+    Server server{host, journal};
+    Window state{&server, nullptr};
+    const HWND window = CreateJournalWindow(state);
+    if (window == nullptr) {
+        Complain(L"cannot create the window");
+        return kNotRegistered;
+    }
+    journal.ShowIn(state.list);
+
+    CLSID clsid{};
+    CLSIDFromString(kClsidText, &clsid);
+    Microsoft::WRL::ComPtr<IDispatch> application = CreateApplicationObject(server);
+    DWORD cookie = 0;
+    bool registered = false;
+    // A scenario whose host is not running serves nothing.
+    if (host->running) {
+        const auto deadline = std::chrono::steady_clock::now() + kRegisterDeadline;
+        HRESULT result = E_FAIL;
+        while (FAILED(result = RegisterActiveObject(application.Get(), clsid, ACTIVEOBJECT_STRONG, &cookie))) {
+            if (std::chrono::steady_clock::now() >= deadline || !Pump(200)) break;
+        }
+        if (FAILED(result)) {
+            Complain(L"RegisterActiveObject failed: 0x" + std::to_wstring(static_cast<unsigned long>(result)));
+            DestroyWindow(window);
+            return kNotRegistered;
+        }
+        registered = true;
+    }
+    journal.Line(kReadyLine);
+
+    while (Pump(INFINITE)) {
+    }
+
+    if (registered) RevokeActiveObject(cookie, nullptr);
+    CoDisconnectObject(application.Get(), 0);
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    int count = 0;
+    LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 0; i < count; ++i) arguments.emplace_back(raw[i]);
+    LocalFree(raw);
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        Complain(L"COM could not be initialised");
+        return kNotRegistered;
+    }
+    const int code = Run(arguments);
+    CoUninitialize();
+    return code;
+}
