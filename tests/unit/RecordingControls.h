@@ -33,9 +33,15 @@ public:
     // Runs while a box is "open", e.g. to deliver a timer tick meanwhile.
     std::function<void(const ShownBox&)> whileBoxOpen;
 
-    // The `occurrence`-th call (1-based) of `call` and every later one runs `thrower`.
-    void FailFrom(std::string call, int occurrence, std::function<void()> thrower) {
-        faults_[std::move(call)] = {occurrence, std::move(thrower)};
+    // The `occurrence`-th call (1-based) of `call` from now on, and every later
+    // one, runs `thrower`.
+    void FailFrom(const std::string& call, int occurrence, std::function<void()> thrower) {
+        faults_[call] = {calls_[call] + occurrence, std::move(thrower)};
+    }
+
+    [[nodiscard]] int CallCount(const std::string& call) const {
+        const auto found = calls_.find(call);
+        return found == calls_.end() ? 0 : found->second;
     }
 
     void ClearRows() override {

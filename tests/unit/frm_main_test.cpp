@@ -1,0 +1,618 @@
+// The window's behaviour against the simulated drawing and a recording set of
+// controls: host calls in order, the boxes the user sees, the list's rows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "RecordingControls.h"
+#include "catalog/ScaleCatalog.h"
+#include "host/Failure.h"
+#include "host/simulated/SimulatedHost.h"
+#include "ui/ErrorReport.h"
+#include "ui/FrmMain.h"
+
+namespace {
+
+using vantrel::Failure;
+using vantrel::catalog::GetScaleTable;
+using vantrel::catalog::ScaleType;
+using vantrel::host::simulated::Fault;
+using vantrel::host::simulated::SimulatedHost;
+using vantrel::testing::RecordingControls;
+using vantrel::testing::ShownBox;
+using vantrel::ui::ErrorReportText;
+using vantrel::ui::Event;
+using vantrel::ui::EventOutcome;
+using vantrel::ui::FrmMain;
+using vantrel::ui::MessageStyle;
+using vantrel::ui::NativeWindow;
+namespace status = vantrel::status;
+
+// A layout as drafters have it: the sheet's own viewport, a title block, two
+// floating viewports (1/4" = 1'-0" active) and a note.
+constexpr const char* kSheet =
+    "document Sheet1\n"
+    "space model\n"
+    "viewport 1\n"
+    "entity AcDbLine\n"
+    "viewport 1/48 active\n"
+    "entity AcDbText\n"
+    "viewport 1/96\n";
+
+constexpr std::int32_t kInjected = static_cast<std::int32_t>(0x80210099u);
+constexpr const char* kInjectedText = "Injected failure";
+constexpr const char* kNotSetText = "Object variable or With block variable not set";
+
+struct Window {
+    explicit Window(const std::string& scenario)
+        : host(SimulatedHost::FromScenario(scenario)), form(std::make_unique<FrmMain>(controls, host->Locator())) {}
+
+    std::vector<std::string> Calls() const {
+        std::vector<std::string> calls;
+        for (const auto& entry : host->Journal()) {
+            calls.push_back(entry.call + (entry.arguments.empty() ? "" : "(" + entry.arguments + ")"));
+        }
+        return calls;
+    }
+    int Count(const std::string& call) const {
+        return static_cast<int>(std::count_if(host->Journal().begin(), host->Journal().end(),
+                                              [&](const auto& entry) { return entry.call == call; }));
+    }
+    void Inject(const std::string& call, std::int32_t number) {
+        Fault fault;
+        fault.call = call;
+        fault.number = number;
+        fault.description = kInjectedText;
+        host->InjectFault(fault);
+    }
+
+    std::shared_ptr<SimulatedHost> host;
+    RecordingControls controls;
+    std::unique_ptr<FrmMain> form;
+};
+
+std::vector<std::vector<std::string>> TableRows(ScaleType type) {
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& row : GetScaleTable(type)) {
+        rows.push_back({std::string(row.Label), std::string(row.ScaleFactor), std::string(row.TextSizeSmall),
+                        std::string(row.TextSizeLarge), std::string(row.LtScale), std::string(row.DimStyle)});
+    }
+    return rows;
+}
+
+ShownBox NotRunningBox() { return {"AutoCad Not Running", "Vantrel", MessageStyle::Critical}; }
+ShownBox ErrorBox(const char* location, std::int32_t number, const char* description) {
+    return {ErrorReportText(location, number, description), "App Error", MessageStyle::Critical};
+}
+
+void ExpectBoxes(const std::vector<ShownBox>& actual, const std::vector<ShownBox>& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(actual[i].text, expected[i].text) << "box " << i;
+        EXPECT_EQ(actual[i].title, expected[i].title) << "box " << i;
+        EXPECT_EQ(actual[i].style, expected[i].style) << "box " << i;
+    }
+}
+
+// ---- the load ----
+
+TEST(Load, AttachesPreparesTheDrawingAndListsArchitecturalOnce) {
+    Window window(kSheet);
+    EXPECT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    EXPECT_EQ(window.Calls(),
+              (std::vector<std::string>{"Locator.GetActiveObject(autocad.application)", "Application.ActiveDocument",
+                                        "Document.ActiveSpace", "Document.ActiveSpace=(0)", "Document.Application",
+                                        "Application.ZoomExtents", "Document.MSpace=(true)"}));
+    EXPECT_EQ(window.controls.rows, TableRows(ScaleType::Architectural));
+    EXPECT_EQ(window.controls.checkedOption, std::optional<int>(0));
+    EXPECT_EQ(window.controls.CallCount("ClearRows"), 2);  // the option's click, then Architectural again
+    EXPECT_EQ(window.controls.CallCount("AddRow"), 24);
+    EXPECT_TRUE(window.controls.boxes.empty());
+    EXPECT_NE(window.form->AcadDoc(), nullptr);
+    EXPECT_NE(window.form->AcadApp(), nullptr);
+    const auto& drawing = window.host->ActiveDocumentState();
+    EXPECT_EQ(drawing.activeSpace, 0);
+    EXPECT_TRUE(drawing.mspace);
+    EXPECT_EQ(drawing.zoomExtentsCount, 1);
+}
+
+struct LoadCase {
+    const char* name;
+    std::string scenario;
+    EventOutcome outcome;
+    std::vector<ShownBox> boxes;
+    std::size_t rows;
+    std::optional<int> option;
+};
+
+class LoadOutcome : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(LoadOutcome, ShowsWhatTheHostAllows) {
+    const LoadCase& test = GetParam();
+    Window window(test.scenario);
+    EXPECT_EQ(window.form->Raise(Event::Load), test.outcome);
+    ExpectBoxes(window.controls.boxes, test.boxes);
+    EXPECT_EQ(window.controls.rows.size(), test.rows);
+    EXPECT_EQ(window.controls.checkedOption, test.option);
+    if (test.outcome == EventOutcome::Ended) {
+        EXPECT_EQ(window.form->AcadDoc(), nullptr);
+        EXPECT_EQ(window.form->AcadApp(), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, LoadOutcome,
+    ::testing::Values(
+        LoadCase{"ModelSpaceDrawing", kSheet, EventOutcome::Running, {}, 12, 0},
+        LoadCase{"PaperSpaceDrawing", "space paper\nviewport 1\nviewport 0.5\n", EventOutcome::Running, {}, 12, 0},
+        LoadCase{"NotRunning", "notrunning\n", EventOutcome::Ended, {NotRunningBox()}, 0, std::nullopt},
+        LoadCase{"NoDrawingOpen", "nodocument\n", EventOutcome::Ended, {NotRunningBox()}, 0, std::nullopt},
+        LoadCase{"BusyWithNothingToKeep",
+                 std::string(kSheet) + "fail Locator.GetActiveObject 0x80010001 always busy\n",
+                 EventOutcome::Ended,
+                 {NotRunningBox()},
+                 0,
+                 std::nullopt},
+        LoadCase{"MSpaceRefused",
+                 "space paper\nviewport 1\nentity AcDbLine\n",
+                 EventOutcome::Running,
+                 {ErrorBox("Form_Load", static_cast<std::int32_t>(0x80210050u), "Invalid mode: no viewport is on")},
+                 0,
+                 std::nullopt}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Load, AfterAFailedPreparationPickingAnOptionStillFillsTheList) {
+    Window window("space paper\nviewport 1\n");
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    ASSERT_TRUE(window.controls.rows.empty());
+    EXPECT_EQ(window.form->Raise(Event::OptionClick, 3), EventOutcome::Running);
+    EXPECT_EQ(window.controls.rows, TableRows(ScaleType::Metric));
+}
+
+// ---- failure at each host call of each handler ----
+
+struct InjectCase {
+    Event event;
+    const char* call;
+    std::int32_t number;
+    const char* location;  // nullptr: "AutoCad Not Running"; "" : no box at all
+    EventOutcome outcome;
+};
+
+std::string InjectName(const InjectCase& test) {
+    std::string name = std::string(test.call) + "_" + std::to_string(static_cast<int>(test.event));
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '.' || c == '=' || c == '_'; }, 'X');
+    return name + "_" + std::to_string(static_cast<std::uint32_t>(test.number) & 0xFFFFu);
+}
+
+class FailureAtHostCall : public ::testing::TestWithParam<InjectCase> {};
+
+TEST_P(FailureAtHostCall, IsShownWhereTheHandlerSays) {
+    const InjectCase& test = GetParam();
+    Window window(kSheet);
+    if (test.event != Event::Load) {
+        ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+        window.controls.selectedRow = 9;
+        window.host->ClearJournal();
+    }
+    window.Inject(test.call, test.number);
+    EXPECT_EQ(window.form->Raise(test.event), test.outcome);
+
+    // The fault fired at the call named, and nothing was asked of the host after it
+    // except in the cases that go on by design.
+    const auto& journal = window.host->Journal();
+    const auto failed = std::find_if(journal.begin(), journal.end(), [](const auto& e) { return !e.result.empty(); });
+    ASSERT_NE(failed, journal.end());
+    EXPECT_EQ(failed->call, test.call);
+    EXPECT_EQ(failed + 1, journal.end());
+
+    if (test.location == nullptr) {
+        ExpectBoxes(window.controls.boxes, {NotRunningBox()});
+    } else if (*test.location == '\0') {
+        EXPECT_TRUE(window.controls.boxes.empty());
+    } else {
+        ExpectBoxes(window.controls.boxes, {ErrorBox(test.location, test.number, kInjectedText)});
+    }
+}
+
+constexpr std::int32_t kGone = status::kUnavailable;
+constexpr std::int32_t kNoDoc = status::kNoActiveDocument;
+constexpr auto kRun = EventOutcome::Running;
+constexpr auto kEnd = EventOutcome::Ended;
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, FailureAtHostCall,
+    ::testing::Values(
+        InjectCase{Event::Load, "Locator.GetActiveObject", kGone, nullptr, kEnd},
+        InjectCase{Event::Load, "Application.ActiveDocument", kNoDoc, nullptr, kEnd},
+        InjectCase{Event::Load, "Document.ActiveSpace", kInjected, "Form_Load", kRun},
+        InjectCase{Event::Load, "Document.ActiveSpace=", kInjected, "Form_Load", kRun},
+        InjectCase{Event::Load, "Document.Application", kInjected, "Form_Load", kRun},
+        InjectCase{Event::Load, "Application.ZoomExtents", kInjected, "Form_Load", kRun},
+        InjectCase{Event::Load, "Document.MSpace=", kInjected, "Form_Load", kRun},
+        InjectCase{Event::OkClick, "Document.Application", kInjected, "CmdOK_Click", kRun},
+        InjectCase{Event::OkClick, "Application.ZoomScaled", kInjected, "CmdOK_Click", kRun},
+        InjectCase{Event::ListApply, "Document.Application", kInjected, "LVscales_DblClick", kRun},
+        InjectCase{Event::ListApply, "Application.ZoomScaled", kInjected, "LVscales_DblClick", kRun},
+        InjectCase{Event::GetScaleClick, "Document.ActivePViewport", kInjected, "CmdGetScale_Click", kRun},
+        InjectCase{Event::GetScaleClick, "Entity.CustomScale", kInjected, "CmdGetScale_Click", kRun},
+        InjectCase{Event::NextClick, "Document.PaperSpace", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "PaperSpace._NewEnum", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "PaperSpace.Next", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "Entity.ObjectName", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "Entity.Display", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "Document.MSpace=", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "Document.ActivePViewport=", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::NextClick, "Document.Regen", kInjected, "CmdNext_Click", kRun},
+        InjectCase{Event::TimerTick, "Locator.GetActiveObject", kGone, nullptr, kEnd},
+        InjectCase{Event::TimerTick, "Locator.GetActiveObject", status::kServerUnavailable, nullptr, kEnd},
+        InjectCase{Event::TimerTick, "Application.ActiveDocument", kNoDoc, nullptr, kEnd},
+        InjectCase{Event::TimerTick, "Locator.GetActiveObject", status::kCallRejected, "", kRun},
+        InjectCase{Event::TimerTick, "Application.ActiveDocument", status::kRetryLater, "", kRun}),
+    [](const auto& test) { return InjectName(test.param); });
+
+// ---- the handlers ----
+
+class OptionClick : public ::testing::TestWithParam<int> {};
+
+TEST_P(OptionClick, ReplacesTheListWithTheChosenTable) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.host->ClearJournal();
+    const auto type = static_cast<ScaleType>(GetParam());
+    for (int twice = 0; twice < 2; ++twice) {
+        EXPECT_EQ(window.form->Raise(Event::OptionClick, GetParam()), EventOutcome::Running);
+        EXPECT_EQ(window.controls.rows, TableRows(type));
+    }
+    EXPECT_TRUE(window.host->Journal().empty());  // the list is the program's own
+    EXPECT_TRUE(window.controls.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, OptionClick, ::testing::Values(0, 1, 2, 3));
+
+TEST(OptionClickOther, AnIndexOutsideTheFourChangesNothing) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.form->Raise(Event::OptionClick, 3);
+    for (const int index : {4, -1, 70000}) {
+        EXPECT_EQ(window.form->Raise(Event::OptionClick, index), EventOutcome::Running);
+        EXPECT_EQ(window.controls.rows, TableRows(ScaleType::Metric)) << index;
+    }
+}
+
+struct ZoomCase {
+    const char* name;
+    Event event;
+    std::optional<int> option;
+    std::optional<std::int32_t> row;
+    std::vector<double> zooms;
+    EventOutcome outcome;
+};
+
+class Zoom : public ::testing::TestWithParam<ZoomCase> {};
+
+TEST_P(Zoom, ZoomsTheActiveViewportToTheSelectedRow) {
+    const ZoomCase& test = GetParam();
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.host->ClearJournal();
+    window.controls.checkedOption = test.option;
+    window.controls.selectedRow = test.row;
+    EXPECT_EQ(window.form->Raise(test.event), test.outcome);
+    std::vector<std::string> calls = {"Document.Application"};  // read before any option is tested
+    for (const double zoom : test.zooms) {
+        (void)zoom;
+        calls.push_back("Application.ZoomScaled");
+    }
+    std::vector<std::string> actual;
+    for (const auto& entry : window.host->Journal()) {
+        actual.push_back(entry.call);
+    }
+    EXPECT_EQ(actual, calls);
+    const auto& drawing = window.host->ActiveDocumentState();
+    EXPECT_EQ(drawing.zoomScales, test.zooms);
+    if (!test.zooms.empty()) {
+        EXPECT_EQ(window.host->Journal().back().arguments.substr(window.host->Journal().back().arguments.find(',')),
+                  ", 2");
+        EXPECT_EQ(drawing.paperSpace[*drawing.activeViewport].customScale, test.zooms.back());
+    }
+    if (!test.option) {
+        EXPECT_EQ(window.controls.selectedRowReads, 0);  // the list is not read
+    }
+    EXPECT_TRUE(window.controls.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Zoom,
+    ::testing::Values(ZoomCase{"OkQuarterInch", Event::OkClick, 0, 9, {1.0 / 48}, EventOutcome::Ended},
+                      ZoomCase{"ApplyMetricFifty", Event::ListApply, 3, 8, {0.02}, EventOutcome::Running},
+                      ZoomCase{"ApplyCivilFifty", Event::ListApply, 2, 5, {1.0 / 600}, EventOutcome::Running},
+                      ZoomCase{"ApplyCivilTen", Event::ListApply, 2, 1, {1.0 / 120}, EventOutcome::Running},
+                      ZoomCase{"ApplyMachineThirty", Event::ListApply, 1, 9, {1.0 / 30}, EventOutcome::Running},
+                      ZoomCase{"ApplyMetricSeventyFive", Event::ListApply, 3, 9, {1.0 / 75}, EventOutcome::Running},
+                      ZoomCase{"OkBeyondTheTable", Event::OkClick, 0, 13, {}, EventOutcome::Ended},
+                      ZoomCase{"ApplyRowZero", Event::ListApply, 3, 0, {}, EventOutcome::Running},
+                      ZoomCase{"ApplyNoRowSelected", Event::ListApply, 3, std::nullopt, {}, EventOutcome::Running},
+                      ZoomCase{"OkNoRowSelected", Event::OkClick, 1, std::nullopt, {}, EventOutcome::Ended},
+                      ZoomCase{"ApplyNoOption", Event::ListApply, std::nullopt, 5, {}, EventOutcome::Running},
+                      ZoomCase{"OkNoOption", Event::OkClick, std::nullopt, 5, {}, EventOutcome::Ended}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+struct ReadoutCase {
+    const char* name;
+    const char* scale;
+    std::optional<int> option;
+    const char* separator;
+    const char* text;
+};
+
+class CurrentScaleBox : public ::testing::TestWithParam<ReadoutCase> {};
+
+TEST_P(CurrentScaleBox, ShowsTheActiveViewportsScale) {
+    const ReadoutCase& test = GetParam();
+    Window window(std::string("space paper\nviewport 1\nviewport ") + test.scale + " active\n");
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.controls.checkedOption = test.option;
+    window.controls.decimalSeparator = test.separator;
+    window.host->ClearJournal();
+    EXPECT_EQ(window.form->Raise(Event::GetScaleClick), EventOutcome::Running);
+    ExpectBoxes(window.controls.boxes, {{test.text, "Vantrel", MessageStyle::Plain}});
+    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"Document.ActivePViewport", "Entity.CustomScale"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, CurrentScaleBox,
+                         ::testing::Values(ReadoutCase{"QuarterInch", "1/48", 0, ".", "0.25 = 1'-0"},
+                                           ReadoutCase{"EighthInch", "1/96", 0, ".", "0.125 = 1'-0"},
+                                           ReadoutCase{"QuarterInchCut", "0.0208333333333333", 0, ".", "0.25 = 1'-0"},
+                                           ReadoutCase{"MachineRatio", "0.02", 1, ".", "0.02"},
+                                           ReadoutCase{"CivilRatio", "0.02", 2, ".", "0.02"},
+                                           ReadoutCase{"MetricRatioComma", "0.02", 3, ",", "0,02"},
+                                           ReadoutCase{"NoOption", "0.02", std::nullopt, ".", "0.02"}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(CurrentScaleBoxFailure, WithoutAnActiveViewportShowsOnlyTheErrorBox) {
+    Window window("space paper\nmspace off\nviewport 1\nviewport 0.5 off\n");
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);  // MSpace refused: Form_Load box
+    window.controls.boxes.clear();
+    EXPECT_EQ(window.form->Raise(Event::GetScaleClick), EventOutcome::Running);
+    ExpectBoxes(window.controls.boxes, {ErrorBox("CmdGetScale_Click", static_cast<std::int32_t>(0x80210051u),
+                                                 "No active paper space viewport")});
+}
+
+struct EndCase {
+    const char* name;
+    Event event;
+};
+
+class Ending : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(Ending, EndsAtOnceWithoutAskingAnything) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.host->ClearJournal();
+    EXPECT_EQ(window.form->Raise(GetParam().event), EventOutcome::Ended);
+    EXPECT_TRUE(window.host->Journal().empty());
+    EXPECT_TRUE(window.controls.boxes.empty());
+    EXPECT_EQ(window.form->AcadDoc(), nullptr);
+    EXPECT_EQ(window.form->AcadApp(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, Ending,
+                         ::testing::Values(EndCase{"Exit", Event::ExitClick}, EndCase{"Close", Event::Close}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+struct TransparencyCase {
+    const char* name;
+    int state;
+    std::vector<std::pair<NativeWindow, std::uint8_t>> opacity;
+};
+
+class Transparency : public ::testing::TestWithParam<TransparencyCase> {};
+
+TEST_P(Transparency, SetsTheWindowThenTheList) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.host->ClearJournal();
+    window.controls.transparentState = GetParam().state;
+    EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
+    EXPECT_EQ(window.controls.opacity, GetParam().opacity);
+    EXPECT_TRUE(window.host->Journal().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, Transparency,
+    ::testing::Values(
+        TransparencyCase{"Checked", vantrel::ui::kChecked, {{NativeWindow::Main, 186}, {NativeWindow::List, 100}}},
+        TransparencyCase{"Clear", vantrel::ui::kCheckClear, {{NativeWindow::Main, 255}, {NativeWindow::List, 255}}},
+        TransparencyCase{"Indeterminate", 2, {{NativeWindow::Main, 255}, {NativeWindow::List, 255}}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(TransparencyFailure, IsShownUnderTheHandlerAndTheProgramGoesOn) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.controls.transparentState = vantrel::ui::kChecked;
+    window.controls.FailFrom("MakeTransparent", 2, [] { throw Failure(kInjected, kInjectedText); });
+    EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
+    ExpectBoxes(window.controls.boxes, {ErrorBox("ChkTransparent_Click", kInjected, kInjectedText)});
+    EXPECT_EQ(window.controls.opacity.size(), 1u);
+}
+
+class MissingHostReference : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(MissingHostReference, FailsWithNumber91InsteadOfCrashing) {
+    Window window(kSheet);  // never loaded: AcadDoc is empty
+    window.controls.checkedOption = 0;
+    window.controls.selectedRow = 9;
+    EXPECT_EQ(window.form->Raise(GetParam().event), EventOutcome::Running);
+    const std::map<Event, const char*> locations = {{Event::GetScaleClick, "CmdGetScale_Click"},
+                                                    {Event::NextClick, "CmdNext_Click"},
+                                                    {Event::OkClick, "CmdOK_Click"},
+                                                    {Event::ListApply, "LVscales_DblClick"}};
+    ExpectBoxes(window.controls.boxes, {ErrorBox(locations.at(GetParam().event), 91, kNotSetText)});
+    EXPECT_TRUE(window.host->Journal().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Handlers, MissingHostReference,
+                         ::testing::Values(EndCase{"CurrentScale", Event::GetScaleClick},
+                                           EndCase{"NextVPort", Event::NextClick}, EndCase{"Ok", Event::OkClick},
+                                           EndCase{"ListApply", Event::ListApply}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// ---- next viewport through the window ----
+
+TEST(NextVPort, ActivatesAFloatingViewportOnALayoutWithTitleBlockItems) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    for (int click = 0; click < 10; ++click) {
+        EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
+    }
+    EXPECT_TRUE(window.controls.boxes.empty());
+    const auto& drawing = window.host->ActiveDocumentState();
+    EXPECT_EQ(drawing.regenCount, 10);
+    ASSERT_TRUE(drawing.activeViewport.has_value());
+    EXPECT_TRUE(*drawing.activeViewport == 2 || *drawing.activeViewport == 4);
+}
+
+TEST(NextVPort, WithOnlyTheSheetsViewportChangesNothingAndShowsNothing) {
+    Window window("space paper\nviewport 1\nentity AcDbLine\n");
+    window.form->Raise(Event::Load);  // MSpace refused at load
+    window.controls.boxes.clear();
+    window.host->ClearJournal();
+    EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
+    EXPECT_TRUE(window.controls.boxes.empty());
+    EXPECT_EQ(window.Count("Document.PaperSpace"), 1);
+    EXPECT_EQ(window.host->ActiveDocumentState().regenCount, 0);
+}
+
+// ---- the timer ----
+
+TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
+    Window window(std::string(kSheet) + "document Other\nspace paper\nviewport 1\nviewport 0.02 active\n");
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.host->activeDocument = 1;
+    window.host->ClearJournal();
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_EQ(window.Calls(),
+              (std::vector<std::string>{"Locator.GetActiveObject(autocad.application)", "Application.ActiveDocument"}));
+    window.controls.checkedOption = 3;
+    window.form->Raise(Event::GetScaleClick);
+    ExpectBoxes(window.controls.boxes, {{"0.02", "Vantrel", MessageStyle::Plain}});
+    EXPECT_EQ(window.host->documents[1].zoomExtentsCount, 0);
+}
+
+TEST(Timer, AGoneHostShowsOneNotRunningBoxThenTheProgramEnds) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.host->running = false;
+    window.host->ClearJournal();
+    std::vector<EventOutcome> ticksWhileOpen;
+    int open = 0;  // ticks only under the first box, so a second box cannot recurse
+    window.controls.whileBoxOpen = [&](const ShownBox&) {
+        if (open++ == 0) {
+            for (int tick = 0; tick < 3; ++tick) {
+                ticksWhileOpen.push_back(window.form->Raise(Event::TimerTick));
+            }
+        }
+        --open;
+    };
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Ended);
+    ExpectBoxes(window.controls.boxes, {NotRunningBox()});
+    EXPECT_EQ(ticksWhileOpen, std::vector<EventOutcome>(3, EventOutcome::Running));
+    EXPECT_EQ(window.Count("Locator.GetActiveObject"), 1);
+    EXPECT_EQ(window.form->AcadDoc(), nullptr);
+}
+
+TEST(Timer, ABusyHostKeepsThePreviousAttachmentUntilTheNextTick) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    const auto attached = window.form->AcadDoc();
+    Fault busy;
+    busy.call = "Application.ActiveDocument";
+    busy.number = status::kRetryLater;
+    busy.mode = vantrel::host::simulated::FaultMode::Once;
+    window.host->InjectFault(busy);
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_EQ(window.form->AcadDoc(), attached);
+    EXPECT_TRUE(window.controls.boxes.empty());
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_NE(window.form->AcadDoc(), attached);
+    EXPECT_NE(window.form->AcadDoc(), nullptr);
+    EXPECT_TRUE(window.controls.boxes.empty());
+}
+
+// ---- failures of the window's own controls ----
+
+TEST(FillFailure, LeavesTheRowsAddedSoFarAndReportsUnderTheTablesName) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    // The third sub-item of row 5.
+    window.controls.FailFrom("AddSubItem", 4 * 5 + 3, [] { throw Failure(kInjected, kInjectedText); });
+    EXPECT_EQ(window.form->Raise(Event::OptionClick, 2), EventOutcome::Running);
+    ExpectBoxes(window.controls.boxes, {ErrorBox("Civil", kInjected, kInjectedText)});
+    auto expected = TableRows(ScaleType::Civil);
+    expected.resize(5);
+    expected[4].resize(3);
+    EXPECT_EQ(window.controls.rows, expected);
+}
+
+struct ForeignFailureCase {
+    const char* name;
+    std::function<void()> thrower;
+    std::int32_t number;
+    const char* description;
+};
+
+class ForeignFailure : public ::testing::TestWithParam<ForeignFailureCase> {};
+
+TEST_P(ForeignFailure, IsReportedWithAWellKnownNumber) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.controls.FailFrom("AddRow", 1, GetParam().thrower);
+    EXPECT_EQ(window.form->Raise(Event::OptionClick, 1), EventOutcome::Running);
+    ExpectBoxes(window.controls.boxes, {ErrorBox("Machine", GetParam().number, GetParam().description)});
+    EXPECT_TRUE(window.controls.rows.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ForeignFailure,
+                         ::testing::Values(ForeignFailureCase{"OutOfMemory", [] { throw std::bad_alloc(); },
+                                                              status::kOutOfMemory, "Out of memory"},
+                                           ForeignFailureCase{"StandardException",
+                                                              [] { throw std::runtime_error("list broke"); },
+                                                              status::kUnexpected, "list broke"}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Reporting, AFailureWhileReportingIsSwallowedAndBoxesAreCountedRight) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.controls.transparentState = vantrel::ui::kChecked;
+    window.controls.FailFrom("MakeTransparent", 1, [] { throw Failure(kInjected, kInjectedText); });
+    window.controls.FailFrom("ShowMessage", 1, [] { throw Failure(kInjected, "no box"); });
+    EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
+    EXPECT_TRUE(window.controls.boxes.empty());
+    // The failed box does not count as open: a tick still notices a gone host.
+    window.controls.FailFrom("ShowMessage", 1000000, [] {});
+    window.host->running = false;
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Ended);
+    ExpectBoxes(window.controls.boxes, {NotRunningBox()});
+}
+
+TEST(Reporting, TheEndOfTheProgramDuringABoxStillEndsIt) {
+    Window window(kSheet);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    window.controls.selectedRow = 9;
+    window.Inject("Application.ZoomScaled", kInjected);
+    window.controls.FailFrom("ShowMessage", 1, [] { throw vantrel::ui::ProgramEnd{}; });
+    EXPECT_EQ(window.form->Raise(Event::OkClick), EventOutcome::Ended);
+    EXPECT_EQ(window.form->AcadDoc(), nullptr);
+}
+
+}  // namespace
