@@ -100,34 +100,6 @@ INSTANTIATE_TEST_SUITE_P(Spaces, PrepareDrawing,
                                                         "Application.ZoomExtents", "Document.MSpace=(true)"}}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-// ---- current scale ----
-
-struct ReadoutCase {
-    const char* scale;
-    bool architectural;
-    const char* separator;
-    const char* expected;
-};
-
-class CurrentScale : public ::testing::TestWithParam<ReadoutCase> {};
-
-TEST_P(CurrentScale, ReadsTheActiveViewport) {
-    auto host =
-        SimulatedHost::FromScenario(std::string("space paper\nviewport 1\nviewport ") + GetParam().scale + " active\n");
-    auto document = host->ApplicationObject()->ActiveDocument();
-    host->ClearJournal();
-    EXPECT_EQ(vantrel::host::CurrentScaleText(*document, GetParam().architectural, GetParam().separator),
-              GetParam().expected);
-    EXPECT_EQ(Calls(*host), (std::vector<std::string>{"Document.ActivePViewport", "Entity.CustomScale"}));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Scales, CurrentScale,
-    ::testing::Values(ReadoutCase{"1/48", true, ".", "0.25 = 1'-0"}, ReadoutCase{"1/96", true, ".", "0.125 = 1'-0"},
-                      ReadoutCase{"0.0208333333333333", true, ".", "0.25 = 1'-0"},
-                      ReadoutCase{"1", true, ",", "12 = 1'-0"}, ReadoutCase{"0.02", false, ".", "0.02"},
-                      ReadoutCase{"0.02", false, ",", "0,02"}, ReadoutCase{"1/48", false, ".", "0.0208333333333333"}));
-
 // ---- next viewport ----
 
 // Which paper-space item (1-based) each click activated, 0 for none.

@@ -1,6 +1,7 @@
 #include "host/simulated/SimulatedHost.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cinttypes>
@@ -21,10 +22,11 @@ constexpr std::int32_t kHostInvalidInput = StatusCode(0x80210064);       // an a
 constexpr std::string_view kHostProgId = "autocad.application";
 
 std::string Number(double value) {
-    // Enough digits that the journal gives back the exact double (1/48 included).
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
-    return buffer;
+    // The shortest text that gives back the exact double (1/48 included), in
+    // any locale of the program serving the host.
+    std::array<char, 40> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
 }
 
 std::string Hex(std::int32_t number) {
@@ -323,15 +325,10 @@ std::optional<T> ParseInteger(std::string_view text, int base = 10) {
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {
-    if (text.empty() || text.size() > 60) {
-        return std::nullopt;
-    }
-    // strtod on a copy: the scenario's decimals always use '.', and this runs
-    // before any locale could be set by the program serving the host.
-    const std::string copy(text);
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) {
+    // Scenario decimals always use '.', whatever the locale.
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
         return std::nullopt;
     }
     return value;
