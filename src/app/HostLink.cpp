@@ -1,8 +1,9 @@
 #include "app/HostLink.h"
 
+#include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
-#include <windows.h>
 #include <wrl/client.h>
 
 #include <string>

@@ -1,7 +1,8 @@
 #include "app/MdlMain.h"
 
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <memory>
 

@@ -2,8 +2,9 @@
 // through FrmMain with the simulated host behind it.
 #include <gtest/gtest.h>
 
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <algorithm>
 #include <memory>

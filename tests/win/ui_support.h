@@ -2,8 +2,9 @@
 // deadline, in-process list reads, and a watch that answers message boxes.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <atomic>
 #include <chrono>
