@@ -95,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(WindowsAndAlphas, MakeTransparentOn,
                                            AlphaCase{Which::TopLevel, {0}}, AlphaCase{Which::Child, {0, 255}}),
                          [](const auto& tested) {
                              std::string name = tested.param.which == Which::TopLevel ? "TopLevel" : "Child";
-                             for (const auto alpha : tested.param.alphas) name += "_" + std::to_string(alpha);
+                             for (const auto alpha : tested.param.alphas)
+                                 name.append(1, '_').append(std::to_string(alpha));
                              return name;
                          });
 
