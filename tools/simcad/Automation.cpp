@@ -562,6 +562,8 @@ public:
         return "Document \"" + (index_ < documents.size() ? documents[index_].name : std::string()) + "\"";
     }
 
+    [[nodiscard]] std::string Subject() const override { return Label(); }
+
 protected:
     void Dispatch(const Member& member, Kind kind, Arguments arguments, VARIANT& result) override {
         switch (member.id) {
