@@ -1,5 +1,6 @@
 #include "ui/ErrorReport.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -12,11 +13,8 @@ std::string Hex(std::int32_t number) {
     std::array<char, 16> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), bits, 16);
     std::string text(buffer.data(), result.ptr);
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'f') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; });
     return text;
 }
 

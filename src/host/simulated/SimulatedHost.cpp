@@ -26,7 +26,7 @@ std::string Number(double value) {
     // any locale of the program serving the host.
     std::array<char, 40> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), result.ptr);
+    return {buffer.data(), result.ptr};
 }
 
 std::string Hex(std::int32_t number) {
@@ -235,7 +235,7 @@ public:
 
     std::shared_ptr<Entity> ActivePViewport() override {
         host_->Enter("Document.ActivePViewport");
-        SimDocument& document = State();
+        const SimDocument& document = State();
         if (document.activeSpace != kPaperSpace || !document.activeViewport ||
             !IsFloatingViewport(document, *document.activeViewport)) {
             host_->Refuse(kHostNoActiveViewport, "No active paper space viewport");
