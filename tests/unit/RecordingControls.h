@@ -2,6 +2,7 @@
 // (list rows, option, opacity, message boxes) and can fail any of its calls.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -30,6 +31,10 @@ public:
     std::vector<std::pair<ui::NativeWindow, std::uint8_t>> opacity;
     std::vector<ShownBox> boxes;
     int selectedRowReads = 0;
+    // Boxes open right now, and the most ever open at once (one box over
+    // another would be a second modal box the user has to dismiss).
+    int openBoxes = 0;
+    int mostOpenBoxes = 0;
     // Runs while a box is "open", e.g. to deliver a timer tick meanwhile.
     std::function<void(const ShownBox&)> whileBoxOpen;
 
@@ -83,6 +88,7 @@ public:
     void ShowMessage(std::string_view text, std::string_view title, ui::MessageStyle style) override {
         Enter("ShowMessage");
         boxes.push_back({std::string(text), std::string(title), style});
+        const OpenBox open(*this);
         if (whileBoxOpen) {
             const ShownBox box = boxes.back();
             whileBoxOpen(box);
@@ -94,6 +100,20 @@ public:
     }
 
 private:
+    // Counts a box as open until ShowMessage returns, also by an exception.
+    class OpenBox {
+    public:
+        explicit OpenBox(RecordingControls& controls) : controls_(controls) {
+            controls_.mostOpenBoxes = std::max(controls_.mostOpenBoxes, ++controls_.openBoxes);
+        }
+        ~OpenBox() { --controls_.openBoxes; }
+        OpenBox(const OpenBox&) = delete;
+        OpenBox& operator=(const OpenBox&) = delete;
+
+    private:
+        RecordingControls& controls_;
+    };
+
     struct ControlFault {
         int occurrence = 0;
         std::function<void()> thrower;

@@ -570,6 +570,10 @@ std::string SimulatedHost::JournalText() const {
 
 void SimulatedHost::Enter(std::string_view call, std::string arguments) {
     journal_.push_back(JournalEntry{std::string(call), std::move(arguments), {}});
+    if (onCall) {
+        const JournalEntry entry = journal_.back();  // onCall may clear the journal
+        onCall(entry);
+    }
     for (std::size_t i = 0; i < faults_.size(); ++i) {
         const Fault& fault = faults_[i];
         if (fault.call != call) {

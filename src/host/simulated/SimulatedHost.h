@@ -34,6 +34,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,8 @@ struct SimEntity {
     std::string objectName = std::string(kViewportObjectName);
     double customScale = 1.0;
     bool display = true;
+
+    friend bool operator==(const SimEntity&, const SimEntity&) = default;
 };
 
 struct SimDocument {
@@ -76,6 +79,8 @@ struct SimDocument {
     int zoomExtentsCount = 0;
     std::vector<double> zoomScales;  // every ZoomScaled, in order
     int regenCount = 0;
+
+    friend bool operator==(const SimDocument&, const SimDocument&) = default;
 };
 
 class SimulatedHost : public std::enable_shared_from_this<SimulatedHost> {
@@ -107,8 +112,13 @@ public:
     // The journal as text, one "call(arguments) -> result" line a call.
     [[nodiscard]] std::string JournalText() const;
 
-    // Every call passes here: journals it, then throws the injected failure if
-    // one applies. Public for the object proxies.
+    // Runs at every call once it is journaled, before an injected failure or
+    // the call's effect: tests look at the drawing there, or change it (items
+    // that go away between two passes).
+    std::function<void(const JournalEntry&)> onCall;
+
+    // Every call passes here: journals it, runs onCall, then throws the
+    // injected failure if one applies. Public for the object proxies.
     void Enter(std::string_view call, std::string arguments = {});
     // Fails the call just entered with the host's number and description and
     // records the failure in its journal entry.

@@ -1,0 +1,75 @@
+// The window's behaviour over a simulated drawing and recording controls, as
+// the fault, bad-value and model tests drive it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "RecordingControls.h"
+#include "catalog/ScaleCatalog.h"
+#include "host/simulated/SimulatedHost.h"
+#include "ui/ErrorReport.h"
+#include "ui/FrmMain.h"
+
+namespace vantrel::testing {
+
+// A layout as drafters have it: the sheet's own viewport, a title block, two
+// floating viewports (1/4" = 1'-0" active) and a note.
+inline constexpr const char* kSheetScenario =
+    "document Sheet1\n"
+    "space model\n"
+    "viewport 1\n"
+    "entity AcDbLine\n"
+    "viewport 1/48 active\n"
+    "entity AcDbText\n"
+    "viewport 1/96\n";
+
+struct TestWindow {
+    explicit TestWindow(const std::string& scenario)
+        : host(host::simulated::SimulatedHost::FromScenario(scenario)),
+          form(std::make_unique<ui::FrmMain>(controls, host->Locator())) {}
+
+    std::shared_ptr<host::simulated::SimulatedHost> host;
+    RecordingControls controls;
+    std::unique_ptr<ui::FrmMain> form;
+};
+
+// What the host holds: compared before and after a failure.
+struct HostState {
+    std::vector<host::simulated::SimDocument> documents;
+    std::optional<std::size_t> activeDocument;
+    bool running = true;
+
+    static HostState Of(const host::simulated::SimulatedHost& host) {
+        return {host.documents, host.activeDocument, host.running};
+    }
+    friend bool operator==(const HostState&, const HostState&) = default;
+};
+
+inline std::vector<std::vector<std::string>> TableRows(catalog::ScaleType type) {
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& row : catalog::GetScaleTable(type)) {
+        rows.push_back({std::string(row.Label), std::string(row.ScaleFactor), std::string(row.TextSizeSmall),
+                        std::string(row.TextSizeLarge), std::string(row.LtScale), std::string(row.DimStyle)});
+    }
+    return rows;
+}
+
+inline ShownBox NotRunningBox() { return {"AutoCad Not Running", "Vantrel", ui::MessageStyle::Critical}; }
+
+inline ShownBox ErrorBox(std::string_view location, std::int32_t number, std::string_view description) {
+    return {ui::ErrorReportText(location, number, description), "App Error", ui::MessageStyle::Critical};
+}
+
+inline bool operator==(const ShownBox& a, const ShownBox& b) {
+    return a.text == b.text && a.title == b.title && a.style == b.style;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const ShownBox& box) {
+    return out << "[" << box.title << "|" << static_cast<int>(box.style) << "] " << box.text;
+}
+
+}  // namespace vantrel::testing
