@@ -3,9 +3,10 @@
 // that a test can prove every reference it handed out came back.
 #pragma once
 
+#include <windows.h>
+
 #include <oaidl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include <functional>
 #include <map>

@@ -3,8 +3,9 @@
 // this filter whether to try again. Calls are retried after a short delay for
 // a bounded time and then cancelled, so the caller sees the rejection and the
 // window's rule for a busy host applies instead of a hang.
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 #include <wrl/client.h>
 
 #include <utility>

@@ -3,8 +3,9 @@
 // Windows tests can put them over objects of their own.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 #include <wrl/client.h>
 
 #include <memory>

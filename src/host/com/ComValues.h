@@ -2,8 +2,9 @@
 // and the UTF-8 <-> UTF-16 conversion at the COM boundary.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>

@@ -4,8 +4,9 @@
 // host rejects, and the conversion of failures into vantrel::Failure.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <cstdint>
 #include <initializer_list>
