@@ -204,7 +204,8 @@ TEST(Simcad, RefusesToStartOverAnotherRegistrationOfTheProgId) {
         RegCloseKey(existing);
         GTEST_SKIP() << "the ProgID is registered here already; not touched";
     }
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kKey, nullptr, REG_SZ, kOther, sizeof(kOther)), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kKey, nullptr, REG_SZ, kOther, static_cast<DWORD>(sizeof(kOther))),
+              ERROR_SUCCESS);
     ChildProcess simcad(WindowsPath(VANTREL_SIMCAD_EXE), L"\"" + WindowsPath(VANTREL_SAMPLE_SHEET) + L"\"");
     const bool ended = simcad.WaitForExit(kStartDeadline);
     wchar_t value[64] = {};

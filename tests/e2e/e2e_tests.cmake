@@ -4,8 +4,8 @@
 if(TARGET vantrel AND TARGET simcad AND TARGET vantrel_ui_driver)
   file(GLOB vantrel_e2e_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/e2e_*.cpp)
   add_executable(vantrel_e2e_tests ${vantrel_e2e_sources})
-  target_include_directories(vantrel_e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/tests/e2e
-                                                       ${PROJECT_SOURCE_DIR}/tools/simcad ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(vantrel_e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/tools/simcad
+                                                       ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(vantrel_e2e_tests PRIVATE vantrel_ui_driver vantrel_core vantrel_warnings ${vantrel_gtest_main})
   set(vantrel_e2e_work_dir ${CMAKE_CURRENT_BINARY_DIR}/e2e-work)
   file(MAKE_DIRECTORY ${vantrel_e2e_work_dir})

@@ -11,8 +11,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -192,7 +194,9 @@ int Run(const std::vector<std::wstring>& arguments) {
             if (std::chrono::steady_clock::now() >= deadline || !Pump(200)) break;
         }
         if (FAILED(result)) {
-            Complain(L"RegisterActiveObject failed: 0x" + std::to_wstring(static_cast<unsigned long>(result)));
+            wchar_t code[16];
+            std::swprintf(code, std::size(code), L"0x%08lX", static_cast<unsigned long>(result));
+            Complain(std::wstring(L"RegisterActiveObject failed: ") + code);
             DestroyWindow(window);
             return kNotRegistered;
         }
