@@ -13,8 +13,10 @@ namespace {
 constexpr std::int32_t kObjectNotSet = 91;
 constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
 
-template <class T>
-T& Require(const std::shared_ptr<T>& object) {
+// A host reference that holds no object fails as the platform's "not set"
+// instead of being dereferenced.
+template <class Pointer>
+auto& Require(const Pointer& object) {
     if (!object) {
         throw Failure(kObjectNotSet, std::string(kObjectNotSetText));
     }
@@ -69,8 +71,8 @@ void ActivateRandomViewport(Document& document, RandomSource& random) {
     std::int64_t viewports = 0;
     {
         std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
-        std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
-        while (std::shared_ptr<Entity> item = items->Next()) {
+        const std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
+        while (std::shared_ptr<Entity> item = Require(items).Next()) {
             if (IsViewport(*item)) {
                 ++viewports;
             }
@@ -88,9 +90,9 @@ void ActivateRandomViewport(Document& document, RandomSource& random) {
 
     bool activated = false;
     std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
-    std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
+    const std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
     std::int64_t position = 0;
-    while (std::shared_ptr<Entity> item = items->Next()) {
+    while (std::shared_ptr<Entity> item = Require(items).Next()) {
         if (activated || !IsViewport(*item)) {
             continue;
         }

@@ -1,0 +1,320 @@
+// Values a host should never give but may: scales that are not scales, items
+// whose name cannot be read, a paper space that shrinks between the two passes
+// of "Next VPort", and references that hold no object. The program shows
+// something readable or the rule's box, and never crashes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestWindow.h"
+#include "host/Failure.h"
+#include "host/HostModel.h"
+
+namespace {
+
+using vantrel::StatusCode;
+using vantrel::host::simulated::JournalEntry;
+using vantrel::host::simulated::SimulatedHost;
+using vantrel::testing::ErrorBox;
+using vantrel::testing::HostState;
+using vantrel::testing::kSheetScenario;
+using vantrel::testing::NotRunningBox;
+using vantrel::testing::RecordingControls;
+using vantrel::testing::ShownBox;
+using vantrel::testing::TestWindow;
+using vantrel::ui::Event;
+using vantrel::ui::EventOutcome;
+using vantrel::ui::FrmMain;
+using vantrel::ui::MessageStyle;
+namespace host = vantrel::host;
+namespace status = vantrel::status;
+
+constexpr const char* kNotSetText = "Object variable or With block variable not set";
+constexpr std::int32_t kNotSet = 91;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// ---- "Current Scale" of a viewport whose scale is not a scale ----
+
+struct ScaleCase {
+    const char* name;
+    double scale;
+    const char* architectural;  // with "Architectural" chosen
+    const char* ratio;          // with "Metric" chosen
+};
+
+class ImpossibleScale : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(ImpossibleScale, IsShownAsReadableTextInThePlainBox) {
+    const ScaleCase& test = GetParam();
+    for (const int option : {0, 3}) {
+        TestWindow window(kSheetScenario);
+        ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+        auto& drawing = window.host->ActiveDocumentState();
+        drawing.paperSpace[*drawing.activeViewport].customScale = test.scale;
+        window.controls.checkedOption = option;
+        EXPECT_EQ(window.form->Raise(Event::GetScaleClick), EventOutcome::Running);
+        const char* text = option == 0 ? test.architectural : test.ratio;
+        EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{text, "Vantrel", MessageStyle::Plain}}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ImpossibleScale,
+    ::testing::Values(ScaleCase{"NaN", std::numeric_limits<double>::quiet_NaN(), "NaN = 1'-0", "NaN"},
+                      ScaleCase{"PlusInfinity", kInf, "Infinity = 1'-0", "Infinity"},
+                      ScaleCase{"MinusInfinity", -kInf, "-Infinity = 1'-0", "-Infinity"},
+                      ScaleCase{"Zero", 0.0, "0 = 1'-0", "0"}, ScaleCase{"MinusZero", -0.0, "0 = 1'-0", "0"},
+                      ScaleCase{"Negative", -1.0 / 48, "-0.25 = 1'-0", "-0.0208333333333333"},
+                      ScaleCase{"Huge", 1e300, "1.2E+301 = 1'-0", "1E+300"},
+                      ScaleCase{"HugeTimesTwelveOverflows", 1.6e308, "Infinity = 1'-0", "1.6E+308"},
+                      ScaleCase{"Tiny", 1e-300, "1.2E-299 = 1'-0", "1E-300"},
+                      ScaleCase{"Subnormal", 5e-324, "5.92878775009496E-323 = 1'-0", "4.94065645841247E-324"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// ---- "Next VPort" over items whose name cannot be read ----
+
+class UnreadableName : public ::testing::TestWithParam<int> {};
+
+// The k-th item of the count pass answers ObjectName with a host error (a
+// proxy entity, say): the click reports it, changes nothing, and the next
+// click, with every name readable again, activates a viewport.
+TEST_P(UnreadableName, FailsTheClickWithoutChangingTheDrawing) {
+    TestWindow window(kSheetScenario);
+    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    const HostState before = HostState::Of(*window.host);
+    constexpr std::int32_t kProxy = StatusCode(0x80210064);
+    int names = 0;
+    const int failing = GetParam();
+    window.host->onCall = [&](const JournalEntry& entry) {
+        if (entry.call == "Entity.ObjectName" && ++names == failing) {
+            window.host->Refuse(kProxy, "Invalid input");
+        }
+    };
+    EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{ErrorBox("CmdNext_Click", kProxy, "Invalid input")}));
+    EXPECT_TRUE(HostState::Of(*window.host) == before);
+
+    EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
+    EXPECT_EQ(window.controls.boxes.size(), 1u);
+    EXPECT_EQ(window.host->ActiveDocumentState().regenCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, UnreadableName, ::testing::Values(1, 2, 3, 4, 5));
+
+// ---- "Next VPort" when paper space shrinks between its two passes ----
+
+struct ShrinkCase {
+    const char* name;
+    std::size_t removed;  // the paper-space item (0-based) gone before the second pass
+    bool activates;       // the drawn viewport is still there
+};
+
+class PaperSpaceShrinks : public ::testing::TestWithParam<ShrinkCase> {};
+
+// The sheet's viewport, a line, one floating viewport: every draw names the
+// floating viewport, the second viewport of paper space.
+TEST_P(PaperSpaceShrinks, ActivatesTheDrawnViewportOrSaysPaperSpaceChanged) {
+    const ShrinkCase& test = GetParam();
+    TestWindow window("space paper\nviewport 1\nentity AcDbLine\nviewport 0.5 off\n");
+    window.form->Raise(Event::Load);  // MSpace refused: no floating viewport is on
+    window.controls.boxes.clear();
+    int passes = 0;
+    HostState atSecondPass;
+    window.host->onCall = [&](const JournalEntry& entry) {
+        if (entry.call == "Document.PaperSpace" && ++passes == 2) {
+            auto& items = window.host->ActiveDocumentState().paperSpace;
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(test.removed));
+            atSecondPass = HostState::Of(*window.host);
+        }
+    };
+    EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
+    ASSERT_EQ(passes, 2);
+    const auto& drawing = window.host->ActiveDocumentState();
+    if (test.activates) {
+        EXPECT_TRUE(window.controls.boxes.empty());
+        EXPECT_EQ(drawing.regenCount, 1);
+        ASSERT_TRUE(drawing.activeViewport.has_value());
+        EXPECT_TRUE(drawing.paperSpace[*drawing.activeViewport].display);
+    } else {
+        EXPECT_EQ(window.controls.boxes,
+                  (std::vector<ShownBox>{ErrorBox("CmdNext_Click", status::kUnexpected,
+                                                  "Paper space changed while a viewport was being chosen")}));
+        EXPECT_TRUE(HostState::Of(*window.host) == atSecondPass);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, PaperSpaceShrinks,
+                         ::testing::Values(ShrinkCase{"SheetViewportGone", 0, false}, ShrinkCase{"LineGone", 1, true},
+                                           ShrinkCase{"FloatingViewportGone", 2, false}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// ---- references that hold no object ----
+
+// Which of the host's answers come back empty.
+struct Empty {
+    bool application = false;  // the locator finds nothing
+    bool activeDocument = false;
+    bool documentApplication = false;
+    bool activePViewport = false;
+    bool paperSpace = false;
+    bool enumerator = false;
+};
+
+class EmptyingCollection : public host::EntityCollection {
+public:
+    EmptyingCollection(std::shared_ptr<host::EntityCollection> inner, const Empty& empty)
+        : inner_(std::move(inner)), empty_(empty) {}
+    std::unique_ptr<host::EntityEnumerator> Enumerate() override {
+        auto items = inner_->Enumerate();
+        return empty_.enumerator ? nullptr : std::move(items);
+    }
+
+private:
+    std::shared_ptr<host::EntityCollection> inner_;
+    const Empty& empty_;
+};
+
+class EmptyingDocument : public host::Document {
+public:
+    EmptyingDocument(std::shared_ptr<host::Document> inner, const Empty& empty)
+        : inner_(std::move(inner)), empty_(empty) {}
+    int ActiveSpace() override { return inner_->ActiveSpace(); }
+    void SetActiveSpace(int space) override { inner_->SetActiveSpace(space); }
+    void SetMSpace(bool on) override { inner_->SetMSpace(on); }
+    std::shared_ptr<host::Application> Application() override {
+        auto application = inner_->Application();
+        return empty_.documentApplication ? nullptr : application;
+    }
+    std::shared_ptr<host::Entity> ActivePViewport() override {
+        auto viewport = inner_->ActivePViewport();
+        return empty_.activePViewport ? nullptr : viewport;
+    }
+    void SetActivePViewport(host::Entity& viewport) override { inner_->SetActivePViewport(viewport); }
+    std::shared_ptr<host::EntityCollection> PaperSpace() override {
+        auto items = inner_->PaperSpace();
+        if (empty_.paperSpace) {
+            return nullptr;
+        }
+        return std::make_shared<EmptyingCollection>(std::move(items), empty_);
+    }
+    void Regen(int which) override { inner_->Regen(which); }
+
+private:
+    std::shared_ptr<host::Document> inner_;
+    const Empty& empty_;
+};
+
+class EmptyingApplication : public host::Application {
+public:
+    EmptyingApplication(std::shared_ptr<host::Application> inner, const Empty& empty)
+        : inner_(std::move(inner)), empty_(empty) {}
+    std::shared_ptr<host::Document> ActiveDocument() override {
+        auto document = inner_->ActiveDocument();
+        if (empty_.activeDocument) {
+            return nullptr;
+        }
+        return std::make_shared<EmptyingDocument>(std::move(document), empty_);
+    }
+    void ZoomExtents() override { inner_->ZoomExtents(); }
+    void ZoomScaled(double scale, int scaleType) override { inner_->ZoomScaled(scale, scaleType); }
+
+private:
+    std::shared_ptr<host::Application> inner_;
+    const Empty& empty_;
+};
+
+class EmptyingLocator : public host::HostLocator {
+public:
+    EmptyingLocator(host::HostLocator& inner, const Empty& empty) : inner_(inner), empty_(empty) {}
+    std::shared_ptr<host::Application> GetRunningApplication(std::string_view progId) override {
+        auto application = inner_.GetRunningApplication(progId);
+        if (empty_.application) {
+            return nullptr;
+        }
+        return std::make_shared<EmptyingApplication>(std::move(application), empty_);
+    }
+
+private:
+    host::HostLocator& inner_;
+    const Empty& empty_;
+};
+
+struct EmptyCase {
+    const char* name;
+    Empty empty;
+    Event event;
+    std::vector<ShownBox> boxes;
+    EventOutcome outcome;
+};
+
+class EmptyReference : public ::testing::TestWithParam<EmptyCase> {};
+
+TEST_P(EmptyReference, GivesTheRulesBoxInsteadOfACrash) {
+    const EmptyCase& test = GetParam();
+    auto simulated = SimulatedHost::FromScenario(kSheetScenario);
+    Empty empty;
+    EmptyingLocator locator(simulated->Locator(), empty);
+    RecordingControls controls;
+    controls.selectedRow = 9;
+    {
+        FrmMain form(controls, locator);
+        if (test.event != Event::Load) {
+            ASSERT_EQ(form.Raise(Event::Load), EventOutcome::Running);
+            ASSERT_TRUE(controls.boxes.empty());
+        }
+        empty = test.empty;
+        EXPECT_EQ(form.Raise(test.event), test.outcome);
+        EXPECT_EQ(controls.boxes, test.boxes);
+        EXPECT_LE(controls.mostOpenBoxes, 1);
+        if (test.outcome == EventOutcome::Ended) {
+            EXPECT_EQ(form.AcadDoc(), nullptr);
+            EXPECT_EQ(form.AcadApp(), nullptr);
+        }
+        form.ReleaseHost();
+    }
+    EXPECT_EQ(simulated.use_count(), 1) << "a host reference outlived the program";
+}
+
+ShownBox NotSet(const char* location) { return ErrorBox(location, kNotSet, kNotSetText); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, EmptyReference,
+    ::testing::Values(
+        EmptyCase{"LocatorAtLoad", {.application = true}, Event::Load, {NotRunningBox()}, EventOutcome::Ended},
+        EmptyCase{"LocatorAtTick", {.application = true}, Event::TimerTick, {NotRunningBox()}, EventOutcome::Ended},
+        EmptyCase{
+            "ActiveDocumentAtLoad", {.activeDocument = true}, Event::Load, {NotRunningBox()}, EventOutcome::Ended},
+        EmptyCase{
+            "ActiveDocumentAtTick", {.activeDocument = true}, Event::TimerTick, {NotRunningBox()}, EventOutcome::Ended},
+        EmptyCase{"ApplicationAtLoad",
+                  {.documentApplication = true},
+                  Event::Load,
+                  {NotSet("Form_Load")},
+                  EventOutcome::Running},
+        EmptyCase{"ApplicationAtOk",
+                  {.documentApplication = true},
+                  Event::OkClick,
+                  {NotSet("CmdOK_Click")},
+                  EventOutcome::Running},
+        EmptyCase{"ApplicationAtListApply",
+                  {.documentApplication = true},
+                  Event::ListApply,
+                  {NotSet("LVscales_DblClick")},
+                  EventOutcome::Running},
+        EmptyCase{"ActivePViewport",
+                  {.activePViewport = true},
+                  Event::GetScaleClick,
+                  {NotSet("CmdGetScale_Click")},
+                  EventOutcome::Running},
+        EmptyCase{
+            "PaperSpace", {.paperSpace = true}, Event::NextClick, {NotSet("CmdNext_Click")}, EventOutcome::Running},
+        EmptyCase{
+            "Enumerator", {.enumerator = true}, Event::NextClick, {NotSet("CmdNext_Click")}, EventOutcome::Running}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
