@@ -14,6 +14,7 @@
 #include "host/simulated/SimulatedHost.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
+#include "ui/win32/WideText.h"
 #include "ui_support.h"
 
 namespace vantrel::ui::win32 {
@@ -268,7 +269,7 @@ TEST_F(RealWindow, TheDecimalSeparatorIsTheUsersOwn) {
     wchar_t expected[8]{};
     ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, expected, 8), 0);
     const std::string separator = window.DecimalSeparator();
-    EXPECT_EQ(std::wstring(separator.begin(), separator.end()), expected);
+    EXPECT_EQ(Utf8ToWide(separator), expected);
 }
 
 }  // namespace

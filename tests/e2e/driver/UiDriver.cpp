@@ -11,6 +11,17 @@ namespace {
 
 constexpr UINT kAnswerTimeoutMs = 5000;  // a window that takes longer is hung
 
+std::string Narrow(std::wstring_view text) {
+    std::string narrow;
+    if (text.empty()) return narrow;
+    const int size = static_cast<int>(text.size());
+    narrow.resize(
+        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)));
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), static_cast<int>(narrow.size()), nullptr,
+                        nullptr);
+    return narrow;
+}
+
 [[noreturn]] void Fail(const std::string& what) {
     throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
 }
@@ -320,13 +331,13 @@ void DoubleClickListRow(HWND list, int row) {
 
 void ClickButton(HWND window, std::wstring_view text) {
     const HWND button = FindChild(window, WC_BUTTONW, text);
-    if (!button) Fail("no button " + std::string(text.begin(), text.end()));
+    if (!button) Fail("no button " + Narrow(text));
     if (!PostMessageW(button, BM_CLICK, 0, 0)) Fail("cannot click");
 }
 
 bool IsChecked(HWND window, std::wstring_view text) {
     const HWND button = FindChild(window, WC_BUTTONW, text);
-    if (!button) Fail("no button " + std::string(text.begin(), text.end()));
+    if (!button) Fail("no button " + Narrow(text));
     return Send(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
