@@ -327,3 +327,94 @@ TEST_F(InvokeTest, EveryReferenceComesBackAfterAWholeSequence) {
 
 }  // namespace
 }  // namespace vantrel::test
+
+namespace vantrel::test {
+namespace {
+
+// Counts the task-allocator blocks allocated while it is registered and not
+// yet freed. BSTRs come from that allocator once the string cache is off.
+class CountingMallocSpy final : public IMallocSpy {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMallocSpy)) {
+            *object = static_cast<IMallocSpy*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
+    void* STDMETHODCALLTYPE PostAlloc(void* block) override {
+        if (block != nullptr) {
+            ++allocations;
+            ++outstanding;
+        }
+        return block;
+    }
+    void* STDMETHODCALLTYPE PreFree(void* block, BOOL spied) override {
+        if (block != nullptr && spied) --outstanding;
+        return block;
+    }
+    void STDMETHODCALLTYPE PostFree(BOOL) override {}
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* block, SIZE_T size, void** newBlock, BOOL) override {
+        *newBlock = block;
+        return size;
+    }
+    void* STDMETHODCALLTYPE PostRealloc(void* block, BOOL) override { return block; }
+    void* STDMETHODCALLTYPE PreGetSize(void* block, BOOL) override { return block; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* block, BOOL) override { return block; }
+    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    void STDMETHODCALLTYPE PreHeapMinimize() override {}
+    void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+    int allocations = 0;
+    int outstanding = 0;
+};
+
+CountingMallocSpy spy;  // static: COM may keep it until its blocks are freed
+
+TEST_F(InvokeTest, TheExceptionsThreeStringsAreFreed) {
+    // Without the string cache every BSTR goes to and from the task allocator.
+    using SetOaNoCacheFunction = void(WINAPI*)();
+    const auto setOaNoCache = reinterpret_cast<SetOaNoCacheFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"oleaut32.dll"), "SetOaNoCache")));
+    if (setOaNoCache == nullptr) GTEST_SKIP() << "this oleaut32 has no SetOaNoCache";
+    setOaNoCache();
+
+    deferredCase = {"deferred", DISP_E_EXCEPTION, static_cast<SCODE>(0x80200001), 0, L"Deferred text", true, 0, ""};
+    for (const bool deferred : {false, true}) {
+        SCOPED_TRACE(deferred);
+        application.Member(L"ZoomExtents", kZoomExtentsId,
+                           [deferred](const DISPPARAMS&, VARIANT*, EXCEPINFO* info) -> HRESULT {
+                               if (deferred) {
+                                   info->pfnDeferredFillIn = FillDeferred;
+                               } else {
+                                   info->scode = static_cast<SCODE>(0x8021003C);
+                                   info->bstrSource = ::SysAllocString(L"AutoCAD.Application");
+                                   info->bstrDescription = ::SysAllocString(L"Immediate text");
+                                   info->bstrHelpFile = ::SysAllocString(L"acad.chm");
+                               }
+                               return DISP_E_EXCEPTION;
+                           });
+        auto app = App();
+        spy = CountingMallocSpy{};
+        ASSERT_TRUE(SUCCEEDED(::CoRegisterMallocSpy(&spy)));
+        std::string text;
+        try {
+            app->ZoomExtents();
+        } catch (const Failure& failure) {
+            text = failure.Description();
+        }
+        const HRESULT revoked = ::CoRevokeMallocSpy();
+        EXPECT_EQ(text, deferred ? "Deferred text" : "Immediate text");
+        EXPECT_GE(spy.allocations, 2);
+        EXPECT_EQ(spy.outstanding, 0);
+        EXPECT_TRUE(SUCCEEDED(revoked));
+    }
+}
+
+}  // namespace
+}  // namespace vantrel::test
