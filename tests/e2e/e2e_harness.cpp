@@ -11,6 +11,19 @@
 namespace vantrel::e2e {
 namespace {
 
+// Every child of the test process goes into one job that kills them all when
+// the test process ends in any way, a crash included.
+void KeepInJob(const ChildProcess& process) {
+    static const HANDLE job = [] {
+        const HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+        return created;
+    }();
+    if (job != nullptr && process.Handle() != nullptr) AssignProcessToJobObject(job, process.Handle());
+}
+
 std::string FileText(const std::wstring& path) {
     // Shared access: simcad keeps writing while the test reads.
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -75,6 +88,7 @@ Simcad::Simcad(std::string_view scenario) {
     }
     DeleteFileW(journalPath_.c_str());
     process_.emplace(WindowsPath(VANTREL_SIMCAD_EXE), L"\"" + scenarioPath + L"\" --journal \"" + journalPath_ + L"\"");
+    KeepInJob(*process_);
     ready_ = WaitUntil(
         [&] {
             const auto lines = Lines(FileText(journalPath_));
@@ -150,7 +164,7 @@ std::string Simcad::CallsText() const {
     return text;
 }
 
-Vantrel::Vantrel() : process_(WindowsPath(VANTREL_EXE), L"") {}
+Vantrel::Vantrel() : process_(WindowsPath(VANTREL_EXE), L"") { KeepInJob(process_); }
 
 std::vector<std::string> Matching(const std::vector<std::string>& calls, std::string_view fragment) {
     std::vector<std::string> found;
