@@ -18,7 +18,6 @@ namespace vantrel::simcad {
 namespace {
 
 using host::simulated::SimDocument;
-using host::simulated::SimEntity;
 using host::simulated::SimulatedHost;
 using Microsoft::WRL::ComPtr;
 
@@ -537,7 +536,6 @@ private:
 
 // --- document and application ----------------------------------------------
 
-class ApplicationObject;
 IDispatch* NewApplicationObject(Server& server, std::shared_ptr<host::Application> application);
 
 constexpr DISPID kActiveSpace = 0x101, kMSpace = 0x102, kApplication = 0x103, kActivePViewport = 0x104,
