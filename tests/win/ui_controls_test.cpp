@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "catalog/ScaleCatalog.h"
 #include "host/Failure.h"
 #include "host/simulated/SimulatedHost.h"
 #include "ui/FrmMain.h"
@@ -238,6 +239,38 @@ TEST_F(RealWindow, EnterAndEscapePressNothingOnTheListOrAnOptionButton) {
     EXPECT_EQ(ends, 0);
     EXPECT_EQ(ListCount(List()), 12);
     EXPECT_TRUE(watch.Seen().empty());
+}
+
+// Keys go through the dialog manager as in the program's event loop.
+void PressKey(HWND target, WPARAM key, HWND dialog) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+    PumpPending(dialog);
+}
+
+TEST_F(RealWindow, TabMovesInTabOrderAndArrowsMoveAmongTheOptionButtonsChoosingThem) {
+    Load();
+    ShowWindow(window.Handle(), SW_SHOW);
+    SetForegroundWindow(window.Handle());
+    SetFocus(List());
+    ASSERT_EQ(GetFocus(), List());
+
+    // The frame is no stop; Exit, Ok and Current Scale come next, then the
+    // checked option button.
+    const Slot order[] = {Slot::CmdExit, Slot::CmdOK,          Slot::CmdGetscale, Slot::Option0,
+                          Slot::CmdNext, Slot::ChkTransparent, Slot::LVscales};
+    for (const Slot next : order) {
+        PressKey(GetFocus(), VK_TAB, window.Handle());
+        EXPECT_EQ(GetFocus(), window.Control(next)) << "expected slot " << Index(next);
+    }
+
+    SetFocus(Option(0));
+    PressKey(Option(0), VK_RIGHT, window.Handle());
+    EXPECT_EQ(GetFocus(), Option(1));
+    EXPECT_TRUE(window.IsOptionChecked(1));
+    EXPECT_FALSE(window.IsOptionChecked(0));
+    EXPECT_EQ(ListCount(List()), static_cast<int>(catalog::GetScaleTable(catalog::ScaleType::Machine).size()));
+    EXPECT_EQ(ends, 0);
 }
 
 struct BoxCase {
