@@ -1,4 +1,4 @@
-// Helpers for the tests of the native window: message pumping with a
+// Support for the tests of the native window: message pumping with a
 // deadline, in-process list reads, and a watch that answers message boxes.
 #pragma once
 
