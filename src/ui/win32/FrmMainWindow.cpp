@@ -274,10 +274,19 @@ void FrmMainWindow::ApplyLayout() {
     }
 }
 
+namespace {
+constexpr int kDesignFontPoints = 8;
+constexpr int kPointsPerInch = 72;
+}  // namespace
+
 void FrmMainWindow::ApplyFont() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0, dpi_)) return;
+    // The system's message face at the 8 points the window's sizes were
+    // designed for: at 9 points "Architectural" and "Transparent" are clipped.
+    metrics.lfMessageFont.lfHeight = -MulDiv(kDesignFontPoints, static_cast<int>(dpi_), kPointsPerInch);
+    metrics.lfMessageFont.lfWidth = 0;
     const HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
     if (!font) return;  // the controls keep the font they have
     for (const HWND control : controls_) {
