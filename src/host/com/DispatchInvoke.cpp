@@ -144,20 +144,22 @@ bool IsRejectedCall(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_
 void WaitPaintingOnly(DWORD ms) {
     const ULONGLONG end = ::GetTickCount64() + ms;
     for (;;) {
+        // PeekMessage also answers messages sent from other threads and
+        // processes, as any wait of a UI thread must.
         MSG message;
-        bool painted = false;
-        while (::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
-            ::DispatchMessageW(&message);
-            painted = true;
-        }
+        while (::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&message);
         const ULONGLONG now = ::GetTickCount64();
         if (now >= end) return;
         const auto left = static_cast<DWORD>(end - now);
-        const DWORD woke = ::MsgWaitForMultipleObjectsEx(0, nullptr, left, QS_PAINT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_TIMEOUT) return;
-        // A paint that cannot be removed (or a wait that fails) must not turn
-        // the wait into a spin.
-        if (woke != WAIT_OBJECT_0 || !painted) ::Sleep(left < 10 ? left : 10);
+        // A paint that cannot be removed must not turn the wait into a spin.
+        if ((HIWORD(::GetQueueStatus(QS_PAINT)) & QS_PAINT) != 0) {
+            ::Sleep(left < 10 ? left : 10);
+            continue;
+        }
+        if (::MsgWaitForMultipleObjectsEx(0, nullptr, left, QS_PAINT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) ==
+            WAIT_TIMEOUT) {
+            return;
+        }
     }
 }
 
