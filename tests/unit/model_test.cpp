@@ -171,10 +171,17 @@ bool ShowsNumber(const ShownBox& box, std::int32_t number) {
            std::string::npos;
 }
 
+const std::vector<std::vector<std::vector<std::string>>>& Tables() {
+    static const std::vector<std::vector<std::vector<std::string>>> tables = {
+        TableRows(ScaleType::Architectural), TableRows(ScaleType::Machine), TableRows(ScaleType::Civil),
+        TableRows(ScaleType::Metric)};
+    return tables;
+}
+
 // Rows that are one table, whole or cut short by a fill that failed: which table.
 std::optional<ScaleType> PrefixOf(const std::vector<std::vector<std::string>>& rows, bool& whole) {
     for (const ScaleType type : {ScaleType::Architectural, ScaleType::Machine, ScaleType::Civil, ScaleType::Metric}) {
-        const auto table = TableRows(type);
+        const auto& table = Tables()[static_cast<std::size_t>(type)];
         if (rows.size() > table.size()) {
             continue;
         }
