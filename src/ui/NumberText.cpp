@@ -9,6 +9,8 @@
 namespace vantrel::ui {
 
 std::string NumberText(double value, std::string_view decimalSeparator) {
+    // A host should never report these; words read better than the C
+    // runtime's codes for them.
     if (std::isnan(value)) {
         return "NaN";
     }

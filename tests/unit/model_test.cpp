@@ -457,6 +457,11 @@ private:
             if (!journal.empty()) {
                 Problem(std::string(EventName(event)) + " called the host");
             }
+            // Only a failing control can fail these handlers.
+            if (std::any_of(boxes.begin(), boxes.end(),
+                            [](const ShownBox& box) { return !ShowsNumber(box, kControlFailure); })) {
+                Problem("a box that is not the failing control's");
+            }
             return;
         }
         if (failed.empty()) {
