@@ -1,0 +1,726 @@
+// vantrel_bench.exe: measures vantrel.exe from outside, in the same Wine
+// prefix (or on Windows), against simcad. Prints one line per figure; it
+// never fails on a timing, only when a measurement cannot be taken.
+//
+//   vantrel_bench.exe --vantrel EXE --simcad EXE --baseline EXE --sheet FILE --work DIR
+//                     [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...]
+//                     startup | footprint | growth ...
+#include <windows.h>
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "SimcadProtocol.h"
+
+namespace {
+
+constexpr wchar_t kVantrelTitle[] = L"Standard Scales";
+constexpr wchar_t kBaselineTitle[] = L"Vantrel baseline";
+constexpr std::size_t kArchitecturalRows = 12;
+constexpr DWORD kStartDeadlineMs = 60000;
+constexpr DWORD kPassDeadlineMs = 300000;
+// Journal polls during a pass: often enough for the time's resolution, rarely
+// enough not to slow the Wine server that every process of the prefix shares.
+constexpr DWORD kPassPollMs = 20;
+constexpr unsigned long kEnumerationBatchAsked = 64;  // what a full batch reads as in the journal
+
+std::string Narrow(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
+double NowMs() {
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency{};
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / ticksPerMs;
+}
+
+void Say(const std::string& line) {
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.*f", decimals, value);
+    return text;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+// Every child goes into one job that kills it when the bench ends, however.
+HANDLE ChildrenJob() {
+    static const HANDLE job = [] {
+        const HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+        return created;
+    }();
+    return job;
+}
+
+class Child {
+public:
+    Child(const std::wstring& exe, const std::wstring& arguments) {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        if (!arguments.empty()) commandLine += L" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &info_)) {
+            info_ = PROCESS_INFORMATION{};
+            return;
+        }
+        AssignProcessToJobObject(ChildrenJob(), info_.hProcess);
+    }
+    ~Child() {
+        Kill();
+        if (info_.hThread != nullptr) CloseHandle(info_.hThread);
+        if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    [[nodiscard]] bool Started() const { return info_.hProcess != nullptr; }
+    [[nodiscard]] bool Running() const { return Started() && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+    [[nodiscard]] DWORD Id() const { return info_.dwProcessId; }
+    [[nodiscard]] HANDLE Handle() const { return info_.hProcess; }
+    bool WaitForExit(DWORD ms) const { return !Started() || WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
+    void Kill() {
+        if (!Running()) return;
+        TerminateProcess(info_.hProcess, 99);
+        WaitForExit(10000);
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// simcad's journal, read as it grows: each call line once, with the time it was seen.
+class JournalTail {
+public:
+    struct Call {
+        std::string text;  // "Object.Member(arguments) -> result"
+        double seenMs = 0.0;
+    };
+
+    explicit JournalTail(std::wstring path) : path_(std::move(path)) {}
+
+    // Reads what was added since the last read; true when the ready line is there.
+    void Read() {
+        const HANDLE file =
+            CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        LARGE_INTEGER offset{};
+        offset.QuadPart = static_cast<LONGLONG>(offset_);
+        SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
+        char buffer[65536];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+            pending_.append(buffer, read);
+            offset_ += read;
+        }
+        CloseHandle(file);
+        const double now = NowMs();
+        std::size_t start = 0;
+        for (std::size_t end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n', start)) {
+            std::string line = pending_.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            start = end + 1;
+            if (line == vantrel::simcad::kReadyLine) ready_ = true;
+            const std::size_t space = line.find(' ');
+            if (space == std::string::npos || space == 0 || line.find_first_not_of("0123456789") != space) continue;
+            calls_.push_back(Call{line.substr(space + 1), now});
+        }
+        pending_.erase(0, start);
+    }
+
+    [[nodiscard]] bool Ready() const { return ready_; }
+    [[nodiscard]] const std::vector<Call>& Calls() const { return calls_; }
+
+private:
+    std::wstring path_;
+    std::uint64_t offset_ = 0;
+    std::string pending_;
+    std::vector<Call> calls_;
+    bool ready_ = false;
+};
+
+bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+class Simcad {
+public:
+    Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal)
+        : journal_((DeleteFileW(journal.c_str()), journal)),
+          process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"") {
+        const double deadline = NowMs() + kStartDeadlineMs;
+        while (process_.Running() && NowMs() < deadline) {
+            journal_.Read();
+            if (journal_.Ready()) break;
+            Sleep(20);
+        }
+    }
+    ~Simcad() {
+        if (process_.Running() && Send("quit")) process_.WaitForExit(10000);
+    }
+    Simcad(const Simcad&) = delete;
+    Simcad& operator=(const Simcad&) = delete;
+
+    [[nodiscard]] bool Ready() const { return journal_.Ready(); }
+    JournalTail& Journal() { return journal_; }
+
+    bool Send(std::string_view command) {
+        const HWND window = FindWindowW(vantrel::simcad::kWindowClass, nullptr);
+        if (window == nullptr) return false;
+        COPYDATASTRUCT data{};
+        data.dwData = vantrel::simcad::kCopyDataCommand;
+        data.cbData = static_cast<DWORD>(command.size());
+        data.lpData = const_cast<char*>(command.data());
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000,
+                                   &answer) != 0 &&
+               answer == TRUE;
+    }
+
+private:
+    JournalTail journal_;
+    Child process_;
+};
+
+struct Found {
+    DWORD processId = 0;
+    const wchar_t* title = nullptr;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM parameter) {
+    auto* found = reinterpret_cast<Found*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != found->processId || !IsWindowVisible(window)) return TRUE;
+    wchar_t title[128] = {};
+    GetWindowTextW(window, title, 128);
+    if (std::wstring_view(title) != found->title) return TRUE;
+    found->window = window;
+    return FALSE;
+}
+
+HWND VisibleWindow(DWORD processId, const wchar_t* title) {
+    Found found{processId, title, nullptr};
+    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+struct ChildSearch {
+    const wchar_t* className = nullptr;
+    const wchar_t* caption = nullptr;  // any caption when null
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<ChildSearch*>(parameter);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (CompareStringOrdinal(className, -1, search->className, -1, TRUE) != CSTR_EQUAL) return TRUE;
+    if (search->caption != nullptr) {
+        wchar_t caption[128] = {};
+        GetWindowTextW(window, caption, 128);
+        if (std::wstring_view(caption) != search->caption) return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND ChildWindow(HWND parent, const wchar_t* className, const wchar_t* caption = nullptr) {
+    ChildSearch search{className, caption, nullptr};
+    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::size_t RowCount(HWND list) {
+    DWORD_PTR count = 0;
+    if (SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) == 0) return 0;
+    return static_cast<std::size_t>(count);
+}
+
+// The Vantrel window once it is visible with the Architectural rows in its list.
+HWND VantrelReady(DWORD processId) {
+    const HWND window = VisibleWindow(processId, kVantrelTitle);
+    if (window == nullptr) return nullptr;
+    const HWND list = ChildWindow(window, WC_LISTVIEWW);
+    return list != nullptr && RowCount(list) == kArchitecturalRows ? window : nullptr;
+}
+
+HWND WaitForVantrel(const Child& vantrel, DWORD timeoutMs) {
+    const double deadline = NowMs() + timeoutMs;
+    while (vantrel.Running() && NowMs() < deadline) {
+        if (const HWND window = VantrelReady(vantrel.Id())) return window;
+        Sleep(1);
+    }
+    return nullptr;
+}
+
+// A message box of the process, if one shows.
+std::optional<std::string> MessageBoxText(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        std::string text;
+        bool found;
+    } search{processId, {}, false};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (owner != s->processId || std::wstring_view(className) != L"#32770" || !IsWindowVisible(window)) {
+                return TRUE;
+            }
+            wchar_t title[128] = {};
+            wchar_t text[1024] = {};
+            GetWindowTextW(window, title, 128);
+            GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the static text of a message box
+            s->text = Narrow(title) + ": " + Narrow(text);
+            s->found = true;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return std::nullopt;
+    return search.text;
+}
+
+std::optional<SIZE_T> PrivateBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters))) {
+        return std::nullopt;
+    }
+    // Wine fills only the basic counters; PagefileUsage is the same commit charge.
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+}
+
+// User plus kernel time, in ms.
+std::optional<double> CpuMs(HANDLE process) {
+    FILETIME created{};
+    FILETIME exited{};
+    FILETIME kernel{};
+    FILETIME user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    const auto hundredNs = [](const FILETIME& time) {
+        return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    };
+    return (hundredNs(kernel) + hundredNs(user)) / 10000.0;
+}
+
+std::string KiB(SIZE_T bytes) { return std::to_string(bytes / 1024) + " KiB"; }
+
+struct Options {
+    std::wstring vantrel;
+    std::wstring simcad;
+    std::wstring baseline;
+    std::wstring sheet;
+    std::wstring work;
+    int runs = 7;
+    int ticksSeconds = 600;
+    int idleSeconds = 60;
+    std::vector<int> sizes{10, 100, 1000, 10000};
+    std::vector<std::string> phases;
+};
+
+std::wstring WorkFile(const Options& options, const std::wstring& name) { return options.work + L"\\" + name; }
+
+// ---- start-up ----------------------------------------------------------------
+
+struct StartupRun {
+    double vantrelMs = 0.0;
+    double baselineMs = 0.0;
+    std::vector<std::string> loadCalls;
+};
+
+std::optional<StartupRun> StartupOnce(const Options& options, int run) {
+    Simcad simcad(options.simcad, options.sheet, WorkFile(options, L"startup-" + std::to_wstring(run) + L".journal"));
+    if (!simcad.Ready()) return std::nullopt;
+    StartupRun result;
+    {
+        const double start = NowMs();
+        Child vantrel(options.vantrel, L"");
+        if (WaitForVantrel(vantrel, kStartDeadlineMs) == nullptr) return std::nullopt;
+        result.vantrelMs = NowMs() - start;
+        // The load is over before the window shows: every call of it is in the journal now.
+        simcad.Journal().Read();
+        for (const auto& call : simcad.Journal().Calls()) result.loadCalls.push_back(call.text);
+    }
+    {
+        const double start = NowMs();
+        Child baseline(options.baseline, L"");
+        HWND window = nullptr;
+        while (baseline.Running() && NowMs() < start + kStartDeadlineMs &&
+               (window = VisibleWindow(baseline.Id(), kBaselineTitle)) == nullptr) {
+            Sleep(1);
+        }
+        if (window == nullptr) return std::nullopt;
+        result.baselineMs = NowMs() - start;
+    }
+    return result;
+}
+
+std::string CallName(const std::string& call) { return call.substr(0, call.find('(')); }
+
+bool Startup(const Options& options) {
+    // One run of each first, not counted: the first start in a prefix pays for
+    // loading Wine's DLLs from disk.
+    if (!StartupOnce(options, 0)) {
+        Say("start-up: could not be measured (simcad or vantrel did not come up)");
+        return false;
+    }
+    std::vector<double> vantrelMs;
+    std::vector<double> baselineMs;
+    std::vector<std::string> loadCalls;
+    for (int run = 1; run <= options.runs; ++run) {
+        const std::optional<StartupRun> measured = StartupOnce(options, run);
+        if (!measured) {
+            Say("start-up: run " + std::to_string(run) + " could not be measured");
+            return false;
+        }
+        vantrelMs.push_back(measured->vantrelMs);
+        baselineMs.push_back(measured->baselineMs);
+        if (run == 1) loadCalls = measured->loadCalls;
+    }
+    const auto list = [](const std::vector<double>& values) {
+        std::string text;
+        for (const double value : values) {
+            if (!text.empty()) text += ' ';
+            text += Fixed(value, 0);
+        }
+        return text;
+    };
+    const double vantrel = Median(vantrelMs);
+    const double baseline = Median(baselineMs);
+    Say("start-up: vantrel.exe to its window with 12 rows: median " + Fixed(vantrel, 0) + " ms over " +
+        std::to_string(options.runs) + " runs (" + list(vantrelMs) + ")");
+    Say("start-up: baseline empty window, same Wine, same way: median " + Fixed(baseline, 0) + " ms (" +
+        list(baselineMs) + ")");
+    Say("start-up: ratio " + Fixed(vantrel / baseline, 2) + " x the baseline (goal <= 1.30 x)");
+    std::string names;
+    for (const std::string& call : loadCalls) {
+        if (!names.empty()) names += ", ";
+        names += CallName(call);
+    }
+    Say("start-up: load round trips in simcad's journal: " + std::to_string(loadCalls.size()) + " (" + names +
+        "); host operations the load makes on this sheet: 6 (goal: one round trip each)");
+    return true;
+}
+
+// ---- footprint and idle cost ----------------------------------------------------
+
+bool Footprint(const Options& options) {
+    Simcad simcad(options.simcad, options.sheet, WorkFile(options, L"footprint.journal"));
+    if (!simcad.Ready()) {
+        Say("footprint: simcad did not come up");
+        return false;
+    }
+    Child vantrel(options.vantrel, L"");
+    if (WaitForVantrel(vantrel, kStartDeadlineMs) == nullptr) {
+        Say("footprint: vantrel did not show its window");
+        return false;
+    }
+    const std::optional<SIZE_T> first = PrivateBytes(vantrel.Handle());
+    const std::optional<double> cpuFirst = CpuMs(vantrel.Handle());
+    if (!first) {
+        Say("footprint: GetProcessMemoryInfo failed (error " + std::to_string(GetLastError()) + ")");
+        return false;
+    }
+    simcad.Journal().Read();
+    const std::size_t callsBefore = simcad.Journal().Calls().size();
+    const double start = NowMs();
+    Say("footprint: private memory after start-up " + KiB(*first));
+
+    SIZE_T lowest = *first;
+    SIZE_T highest = *first;
+    SIZE_T last = *first;
+    std::vector<std::string> samples;
+    bool idleDone = false;
+    double nextSample = start + 60000.0;
+    const double end = start + options.ticksSeconds * 1000.0;
+    while (NowMs() < end) {
+        if (!vantrel.Running()) {
+            Say("footprint: vantrel.exe ended during the ticks");
+            return false;
+        }
+        if (const std::optional<std::string> box = MessageBoxText(vantrel.Id())) {
+            Say("footprint: a message box appeared during the ticks: " + *box);
+            return false;
+        }
+        if (!idleDone && NowMs() >= start + options.idleSeconds * 1000.0) {
+            idleDone = true;
+            const double seconds = (NowMs() - start) / 1000.0;
+            simcad.Journal().Read();
+            const auto& calls = simcad.Journal().Calls();
+            std::size_t ticks = 0;
+            for (std::size_t i = callsBefore; i < calls.size(); ++i) {
+                if (Contains(calls[i].text, "Application.ActiveDocument(")) ++ticks;
+            }
+            const std::size_t trips = calls.size() - callsBefore;
+            Say("idle: " + std::to_string(trips) + " journaled round trips in " + Fixed(seconds, 1) + " s for " +
+                std::to_string(ticks) +
+                " ticks = " + Fixed(ticks > 0 ? static_cast<double>(trips) / static_cast<double>(ticks) : 0.0, 2) +
+                " per tick (goal <= 3)");
+            const std::optional<double> cpuNow = CpuMs(vantrel.Handle());
+            if (cpuFirst && cpuNow) {
+                Say("idle: CPU time of vantrel.exe over " + Fixed(seconds, 1) +
+                    " s of ticks: " + Fixed(*cpuNow - *cpuFirst, 0) + " ms (" +
+                    Fixed((*cpuNow - *cpuFirst) / (seconds * 10.0), 3) + " % of one core)");
+            } else {
+                Say("idle: GetProcessTimes failed (error " + std::to_string(GetLastError()) + ")");
+            }
+        }
+        if (NowMs() >= nextSample) {
+            nextSample += 60000.0;
+            if (const std::optional<SIZE_T> now = PrivateBytes(vantrel.Handle())) {
+                last = *now;
+                lowest = std::min(lowest, last);
+                highest = std::max(highest, last);
+                samples.push_back(std::to_string(last / 1024));
+            }
+        }
+        Sleep(200);
+    }
+    if (const std::optional<SIZE_T> now = PrivateBytes(vantrel.Handle())) last = *now;
+    std::string sampleText;
+    for (const std::string& sample : samples) {
+        if (!sampleText.empty()) sampleText += ' ';
+        sampleText += sample;
+    }
+    const double minutes = (NowMs() - start) / 60000.0;
+    Say("footprint: private memory after " + Fixed(minutes, 1) + " min of ticks " + KiB(last) + " (change " +
+        std::to_string((static_cast<long long>(last) - static_cast<long long>(*first)) / 1024) +
+        " KiB; per-minute samples KiB: " + sampleText + "; goal: flat)");
+    return true;
+}
+
+// ---- growth -------------------------------------------------------------------
+
+// A sheet of `items` paper-space items: the sheet's own viewport first, then
+// mostly lines with a floating viewport every 20th item (at least two).
+std::string GrowthSheet(int items, int& viewports) {
+    std::string text = "document Growth" + std::to_string(items) + "\nspace paper\nmspace on\nviewport 1 on\n";
+    viewports = 1;
+    const int floating = std::max(2, items / 20);
+    const int every = std::max(1, (items - 1) / floating);
+    for (int position = 1; position < items; ++position) {
+        if ((position - 1) % every == 0 && viewports <= floating) {
+            const char* scales[] = {"1/48", "1/96", "1/50", "1/100"};
+            text += std::string("viewport ") + scales[viewports % 4] + " on" + (viewports == 1 ? " active" : "") + "\n";
+            ++viewports;
+        } else {
+            text += "entity AcDbLine\n";
+        }
+    }
+    return text;
+}
+
+std::optional<unsigned long> ItemsHanded(const std::string& call) {
+    if (!call.starts_with("PaperSpace.Next(")) return std::nullopt;
+    const std::size_t arrow = call.find("-> ");
+    if (arrow == std::string::npos) return std::nullopt;
+    const std::string rest = call.substr(arrow + 3);
+    if (rest.empty() || rest[0] < '0' || rest[0] > '9') return std::nullopt;
+    return std::stoul(rest);
+}
+
+struct GrowthFigure {
+    int items = 0;
+    std::size_t trips = 0;
+    double ms = 0.0;
+};
+
+std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
+    int viewports = 0;
+    const std::wstring scenario = WorkFile(options, L"growth-" + std::to_wstring(items) + L".scenario.txt");
+    {
+        std::ofstream file(std::filesystem::path(scenario), std::ios::binary | std::ios::trunc);
+        file << GrowthSheet(items, viewports);
+    }
+    Simcad simcad(options.simcad, scenario, WorkFile(options, L"growth-" + std::to_wstring(items) + L".journal"));
+    if (!simcad.Ready()) {
+        Say("growth: simcad did not come up with " + std::to_string(items) + " items");
+        return std::nullopt;
+    }
+    Child vantrel(options.vantrel, L"");
+    const HWND window = WaitForVantrel(vantrel, kStartDeadlineMs);
+    const HWND next = window != nullptr ? ChildWindow(window, WC_BUTTONW, L"Next VPort") : nullptr;
+    if (next == nullptr) {
+        Say("growth: vantrel did not show its window");
+        return std::nullopt;
+    }
+    simcad.Journal().Read();
+    const std::size_t from = simcad.Journal().Calls().size();
+    const double clicked = NowMs();
+    PostMessageW(next, BM_CLICK, 0, 0);
+
+    // The handler's last host call is the end of its second pass or, when the
+    // chosen viewport came in the last batch, the Regen after it.
+    const double deadline = clicked + kPassDeadlineMs;
+    std::optional<std::size_t> passEnd;
+    std::optional<std::size_t> regen;
+    double quietSince = NowMs();
+    std::size_t seen = from;
+    while (NowMs() < deadline && vantrel.Running()) {
+        Sleep(kPassPollMs);
+        simcad.Journal().Read();
+        const auto& calls = simcad.Journal().Calls();
+        if (calls.size() != seen) quietSince = NowMs();
+        seen = calls.size();
+        int passEnds = 0;
+        for (std::size_t i = from; i < calls.size(); ++i) {
+            const std::optional<unsigned long> handed = ItemsHanded(calls[i].text);
+            if (handed && *handed < kEnumerationBatchAsked && ++passEnds == 2 && !passEnd) passEnd = i;
+            if (!regen && calls[i].text.starts_with("Document.Regen(")) regen = i;
+        }
+        // Without a Regen (no viewport to activate) the pass is over once the journal is quiet.
+        if (passEnd && (regen || NowMs() - quietSince > 3000.0)) break;
+        if (const std::optional<std::string> box = MessageBoxText(vantrel.Id())) {
+            Say("growth: " + std::to_string(items) + " items: a message box instead of a pass: " + *box);
+            return std::nullopt;
+        }
+    }
+    if (!passEnd) {
+        Say("growth: " + std::to_string(items) + " items: the pass did not end within the deadline");
+        return std::nullopt;
+    }
+    const std::size_t last = regen ? std::max(*passEnd, *regen) : *passEnd;
+    const auto& calls = simcad.Journal().Calls();
+    GrowthFigure figure;
+    figure.items = items;
+    figure.ms = calls[last].seenMs - clicked;
+    for (std::size_t i = from; i <= last; ++i) {
+        // Ticks are the timer's, not the pass's.
+        if (!Contains(calls[i].text, "Application.ActiveDocument(")) ++figure.trips;
+    }
+    if (!regen) Say("growth: " + std::to_string(items) + " items: no Regen in the pass (no viewport activated)");
+    return figure;
+}
+
+bool Growth(const Options& options) {
+    std::vector<GrowthFigure> figures;
+    for (const int items : options.sizes) {
+        const std::optional<GrowthFigure> figure = GrowthOnce(options, items);
+        if (!figure) return false;
+        Say("growth: Next VPort over " + std::to_string(items) +
+            " paper-space items: " + std::to_string(figure->trips) + " round trips (" +
+            Fixed(static_cast<double>(figure->trips) / items, 2) + " per item), " + Fixed(figure->ms, 0) + " ms");
+        figures.push_back(*figure);
+    }
+    if (figures.size() >= 2) {
+        const GrowthFigure& small = figures.front();
+        const GrowthFigure& large = figures.back();
+        const double perItem =
+            static_cast<double>(large.trips - small.trips) / static_cast<double>(large.items - small.items);
+        const double constant = static_cast<double>(small.trips) - perItem * small.items;
+        const double msPerItem = (large.ms - small.ms) / static_cast<double>(large.items - small.items);
+        Say("growth: fit: " + Fixed(perItem, 3) + " round trips per item + " + Fixed(constant, 1) +
+            " (goal: linear, <= 2 per item + a constant); " + Fixed(msPerItem, 3) + " ms per item");
+    }
+    return true;
+}
+
+std::optional<Options> Parse(int count, wchar_t** arguments) {
+    Options options;
+    for (int i = 1; i < count; ++i) {
+        const std::wstring_view name = arguments[i];
+        const auto value = [&]() -> std::optional<std::wstring> {
+            if (i + 1 >= count) return std::nullopt;
+            return std::wstring(arguments[++i]);
+        };
+        std::optional<std::wstring> given;
+        if (name.starts_with(L"--") && !(given = value())) return std::nullopt;
+        if (name == L"--vantrel") {
+            options.vantrel = *given;
+        } else if (name == L"--simcad") {
+            options.simcad = *given;
+        } else if (name == L"--baseline") {
+            options.baseline = *given;
+        } else if (name == L"--sheet") {
+            options.sheet = *given;
+        } else if (name == L"--work") {
+            options.work = *given;
+        } else if (name == L"--runs") {
+            options.runs = std::max(1, _wtoi(given->c_str()));
+        } else if (name == L"--ticks-seconds") {
+            options.ticksSeconds = std::max(1, _wtoi(given->c_str()));
+        } else if (name == L"--idle-seconds") {
+            options.idleSeconds = std::max(1, _wtoi(given->c_str()));
+        } else if (name == L"--sizes") {
+            options.sizes.clear();
+            std::wstring rest = *given + L",";
+            for (std::size_t comma = rest.find(L','); comma != std::wstring::npos; comma = rest.find(L',')) {
+                if (comma > 0) options.sizes.push_back(_wtoi(rest.substr(0, comma).c_str()));
+                rest.erase(0, comma + 1);
+            }
+        } else if (name.starts_with(L"--")) {
+            return std::nullopt;
+        } else {
+            options.phases.push_back(Narrow(name));
+        }
+    }
+    if (options.vantrel.empty() || options.simcad.empty() || options.work.empty() || options.phases.empty()) {
+        return std::nullopt;
+    }
+    options.idleSeconds = std::min(options.idleSeconds, options.ticksSeconds);
+    return options;
+}
+
+}  // namespace
+
+int wmain(int count, wchar_t** arguments) {
+    const std::optional<Options> options = Parse(count, arguments);
+    if (!options) {
+        std::fputs(
+            "usage: vantrel_bench --vantrel EXE --simcad EXE --baseline EXE --sheet FILE --work DIR\n"
+            "       [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...] "
+            "startup|footprint|growth...\n",
+            stderr);
+        return 2;
+    }
+    CreateDirectoryW(options->work.c_str(), nullptr);
+    bool all = true;
+    for (const std::string& phase : options->phases) {
+        if (phase == "startup") {
+            all = Startup(*options) && all;
+        } else if (phase == "footprint") {
+            all = Footprint(*options) && all;
+        } else if (phase == "growth") {
+            all = Growth(*options) && all;
+        } else {
+            Say("unknown phase " + phase);
+            all = false;
+        }
+    }
+    return all ? 0 : 1;
+}
