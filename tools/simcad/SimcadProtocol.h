@@ -17,7 +17,9 @@ inline constexpr wchar_t kWindowTitle[] = L"simcad \u2014 simulated CAD host";
 //   fault CALL NUMBER MODE [DESCRIPTION...]
 //                              CALL fails; MODE always | once | after=N | for=MS
 //   busy CALL MS               CALL is rejected as busy for MS ms from the first
-//                              call it matches (RPC_E_CALL_REJECTED from Invoke)
+//                              call it matches (RPC_E_CALL_REJECTED from Invoke;
+//                              a scenario's "fail CALL 0x80010001 for=MS" does the
+//                              same, as does 0x8001010A)
 //   clear-journal              empty the journal file
 inline constexpr unsigned long kCopyDataCommand = 0x56534D43;  // 'VSMC'
 
