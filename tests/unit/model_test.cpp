@@ -325,10 +325,66 @@ private:
                 w.host->activeDocument = static_cast<std::size_t>(dice_.Below(documents));
                 Note("drawing " + std::to_string(*w.host->activeDocument + 1) + " in front");
             }
+        } else if (roll < 97) {
+            EditLayout();
+        } else if (roll < 98) {
+            ShrinkDuringNextVPort();
         } else {
             return Step(Event::TimerTick, 0);
         }
         return false;
+    }
+
+    // The drafter edits the layout in the host: an item added or erased (never
+    // the sheet's own viewport).
+    static void Erase(vantrel::host::simulated::SimDocument& drawing, std::size_t item) {
+        drawing.paperSpace.erase(drawing.paperSpace.begin() + static_cast<std::ptrdiff_t>(item));
+        if (drawing.activeViewport == item) {
+            drawing.activeViewport.reset();
+            drawing.mspace = false;
+        } else if (drawing.activeViewport && *drawing.activeViewport > item) {
+            --*drawing.activeViewport;
+        }
+    }
+
+    void EditLayout() {
+        TestWindow& w = *window_;
+        auto& drawing =
+            w.host->documents[static_cast<std::size_t>(dice_.Below(static_cast<int>(w.host->documents.size())))];
+        if (drawing.paperSpace.size() > 1 && dice_.Chance(50)) {
+            const auto item =
+                static_cast<std::size_t>(1 + dice_.Below(static_cast<int>(drawing.paperSpace.size()) - 1));
+            Erase(drawing, item);
+            Note("item " + std::to_string(item + 1) + " of " + drawing.name + " erased");
+        } else {
+            vantrel::host::simulated::SimEntity item;
+            if (dice_.Chance(60)) {
+                item.customScale = 1.0 / 48;
+            } else {
+                item.objectName = "AcDbLine";
+            }
+            drawing.paperSpace.push_back(item);
+            Note(item.objectName + " added to " + drawing.name);
+        }
+    }
+
+    // Between the two passes of the next "Next VPort" an item goes away.
+    void ShrinkDuringNextVPort() {
+        TestWindow& w = *window_;
+        const auto item = dice_.Below(8);
+        int passes = 0;
+        w.host->onCall = [this, item, passes](const JournalEntry& entry) mutable {
+            TestWindow& win = *window_;
+            if (entry.call != "Document.PaperSpace" || ++passes != 2 || !win.host->activeDocument) {
+                return;
+            }
+            auto& drawing = win.host->ActiveDocumentState();
+            if (drawing.paperSpace.size() > 1) {
+                Erase(drawing, 1 + static_cast<std::size_t>(item) % (drawing.paperSpace.size() - 1));
+                shrunk_ = true;
+            }
+        };
+        Note("an item goes away during the next Next VPort");
     }
 
     void SelectRandomRow() {
@@ -388,6 +444,7 @@ private:
     bool Step(Event event, int index) {
         TestWindow& w = *window_;
         ++steps_;
+        shrunk_ = false;
         w.host->ClearJournal();
         const std::size_t boxesBefore = w.controls.boxes.size();
         const auto rowsBefore = w.controls.rows;
@@ -461,6 +518,15 @@ private:
             if (std::any_of(boxes.begin(), boxes.end(),
                             [](const ShownBox& box) { return !ShowsNumber(box, kControlFailure); })) {
                 Problem("a box that is not the failing control's");
+            }
+            return;
+        }
+        if (failed.empty() && shrunk_ && event == Event::NextClick) {
+            // Paper space changed between the passes: activated anyway, or said so.
+            const ShownBox changed = vantrel::testing::ErrorBox(
+                "CmdNext_Click", status::kUnexpected, "Paper space changed while a viewport was being chosen");
+            if (!(boxes.empty() || (boxes.size() == 1 && boxes.front() == changed))) {
+                Problem("paper space shrinking under Next VPort was not handled");
             }
             return;
         }
@@ -562,6 +628,7 @@ private:
     Dice dice_;
     TestWindow* window_ = nullptr;
     int steps_ = 0;
+    bool shrunk_ = false;  // paper space lost an item during this step
     std::string problem_;
     std::deque<std::string> trail_;
 };
