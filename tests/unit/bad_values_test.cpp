@@ -66,6 +66,8 @@ TEST_P(ImpossibleScale, IsShownAsReadableTextInThePlainBox) {
 INSTANTIATE_TEST_SUITE_P(
     Values, ImpossibleScale,
     ::testing::Values(ScaleCase{"NaN", std::numeric_limits<double>::quiet_NaN(), "NaN = 1'-0", "NaN"},
+                      ScaleCase{"NegativeNaN", std::copysign(std::numeric_limits<double>::quiet_NaN(), -1.0),
+                                "NaN = 1'-0", "NaN"},
                       ScaleCase{"PlusInfinity", kInf, "Infinity = 1'-0", "Infinity"},
                       ScaleCase{"MinusInfinity", -kInf, "-Infinity = 1'-0", "-Infinity"},
                       ScaleCase{"Zero", 0.0, "0 = 1'-0", "0"}, ScaleCase{"MinusZero", -0.0, "0 = 1'-0", "0"},
