@@ -143,6 +143,33 @@ TEST_P(HandlerCalls, AreExactlyTheOnesTheMatrixCovers) {
 INSTANTIATE_TEST_SUITE_P(Handlers, HandlerCalls, ::testing::ValuesIn(Handlers()),
                          [](const auto& test) { return std::string(test.param.name); });
 
+// Every call the simulated host answers is made by some handler, so each is in
+// the matrix at least once.
+TEST(HandlerCallsTogether, AreEveryCallTheHostAnswers) {
+    const std::set<std::string> hostCalls = {"Locator.GetActiveObject",
+                                             "Application.ActiveDocument",
+                                             "Application.ZoomExtents",
+                                             "Application.ZoomScaled",
+                                             "Document.ActiveSpace",
+                                             "Document.ActiveSpace=",
+                                             "Document.MSpace=",
+                                             "Document.Application",
+                                             "Document.ActivePViewport",
+                                             "Document.ActivePViewport=",
+                                             "Document.PaperSpace",
+                                             "Document.Regen",
+                                             "PaperSpace._NewEnum",
+                                             "PaperSpace.Next",
+                                             "Entity.ObjectName",
+                                             "Entity.CustomScale",
+                                             "Entity.Display"};
+    std::set<std::string> made;
+    for (const HandlerUnderTest& handler : Handlers()) {
+        made.insert(handler.calls.begin(), handler.calls.end());
+    }
+    EXPECT_EQ(made, hostCalls);
+}
+
 struct MatrixCase {
     const HandlerUnderTest* handler;
     std::string call;
