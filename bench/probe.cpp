@@ -27,7 +27,7 @@ constexpr wchar_t kVantrelTitle[] = L"Standard Scales";
 constexpr wchar_t kBaselineTitle[] = L"Vantrel baseline";
 constexpr std::size_t kArchitecturalRows = 12;
 constexpr DWORD kStartDeadlineMs = 60000;
-constexpr DWORD kPassDeadlineMs = 300000;
+constexpr DWORD kPassDeadlineMs = 900000;
 // Journal polls during a pass: often enough for the time's resolution, rarely
 // enough not to slow the Wine server that every process of the prefix shares.
 constexpr DWORD kPassPollMs = 20;
