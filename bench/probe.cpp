@@ -192,6 +192,7 @@ public:
     Simcad& operator=(const Simcad&) = delete;
 
     [[nodiscard]] bool Ready() const { return journal_.Ready(); }
+    [[nodiscard]] HANDLE Process() const { return process_.Handle(); }
     JournalTail& Journal() { return journal_; }
 
     bool Send(std::string_view command) {
@@ -558,6 +559,8 @@ struct GrowthFigure {
     int items = 0;
     std::size_t trips = 0;
     double ms = 0.0;
+    double vantrelCpuMs = 0.0;  // CPU time of each side during the pass
+    double simcadCpuMs = 0.0;
 };
 
 std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
@@ -581,6 +584,8 @@ std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
     }
     simcad.Journal().Read();
     const std::size_t from = simcad.Journal().Calls().size();
+    const std::optional<double> vantrelCpu = CpuMs(vantrel.Handle());
+    const std::optional<double> simcadCpu = CpuMs(simcad.Process());
     const double clicked = NowMs();
     PostMessageW(next, BM_CLICK, 0, 0);
 
@@ -619,6 +624,12 @@ std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
     GrowthFigure figure;
     figure.items = items;
     figure.ms = calls[last].seenMs - clicked;
+    if (const std::optional<double> now = CpuMs(vantrel.Handle()); now && vantrelCpu) {
+        figure.vantrelCpuMs = *now - *vantrelCpu;
+    }
+    if (const std::optional<double> now = CpuMs(simcad.Process()); now && simcadCpu) {
+        figure.simcadCpuMs = *now - *simcadCpu;
+    }
     for (std::size_t i = from; i <= last; ++i) {
         // Ticks are the timer's, not the pass's.
         if (!Contains(calls[i].text, "Application.ActiveDocument(")) ++figure.trips;
@@ -632,9 +643,10 @@ bool Growth(const Options& options) {
     for (const int items : options.sizes) {
         const std::optional<GrowthFigure> figure = GrowthOnce(options, items);
         if (!figure) return false;
-        Say("growth: Next VPort over " + std::to_string(items) +
-            " paper-space items: " + std::to_string(figure->trips) + " round trips (" +
-            Fixed(static_cast<double>(figure->trips) / items, 2) + " per item), " + Fixed(figure->ms, 0) + " ms");
+        Say("growth: Next VPort over " + std::to_string(items) + " paper-space items: " +
+            std::to_string(figure->trips) + " round trips (" + Fixed(static_cast<double>(figure->trips) / items, 2) +
+            " per item), " + Fixed(figure->ms, 0) + " ms; CPU time in that time: vantrel.exe " +
+            Fixed(figure->vantrelCpuMs, 0) + " ms, simcad.exe " + Fixed(figure->simcadCpuMs, 0) + " ms");
         figures.push_back(*figure);
     }
     if (figures.size() >= 2) {
@@ -644,8 +656,11 @@ bool Growth(const Options& options) {
             static_cast<double>(large.trips - small.trips) / static_cast<double>(large.items - small.items);
         const double constant = static_cast<double>(small.trips) - perItem * small.items;
         const double msPerItem = (large.ms - small.ms) / static_cast<double>(large.items - small.items);
+        const double cpuPerItem =
+            (large.vantrelCpuMs - small.vantrelCpuMs) / static_cast<double>(large.items - small.items);
         Say("growth: fit: " + Fixed(perItem, 3) + " round trips per item + " + Fixed(constant, 1) +
-            " (goal: linear, <= 2 per item + a constant); " + Fixed(msPerItem, 3) + " ms per item");
+            " (goal: linear, <= 2 per item + a constant); " + Fixed(msPerItem, 3) + " ms per item, of which " +
+            Fixed(cpuPerItem, 3) + " ms CPU in vantrel.exe");
     }
     return true;
 }
