@@ -1,6 +1,4 @@
-// The link to the running CAD host that the program uses: the COM host
-// when the build has it, else a bare running-object lookup that finds a
-// running instance but drives nothing.
+// The link to the running CAD host: the COM host with its busy-host retry.
 #pragma once
 
 #include <memory>
