@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/UiDriver.h"
+#include "win/Utf16.h"
 
 namespace vantrel::e2e {
 
@@ -32,8 +33,8 @@ inline bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeo
 
 // A path of the build (a Unix path under Wine, Z:\...) as Windows sees it.
 inline std::wstring WindowsPath(std::string_view path) { return driver::WindowsPathOf(path); }
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
+inline std::wstring Widen(std::string_view utf8) { return win::Utf16FromUtf8(utf8); }
+inline std::string Narrow(std::wstring_view utf16) { return win::Utf8FromUtf16(utf16); }
 
 // Killed on destruction if still running.
 using ChildProcess = driver::Process;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "win/Utf16.h"
+
 namespace vantrel::simcad {
 
 class Journal {
@@ -34,7 +36,7 @@ private:
     unsigned long sequence_ = 0;
 };
 
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
+inline std::wstring Widen(std::string_view utf8) { return win::Utf16FromUtf8(utf8); }
+inline std::string Narrow(std::wstring_view utf16) { return win::Utf8FromUtf16(utf16); }
 
 }  // namespace vantrel::simcad

@@ -14,26 +14,6 @@ int CheckedLength(std::size_t length) {
 
 }  // namespace
 
-std::wstring Utf16FromUtf8(std::string_view text) {
-    if (text.empty()) return {};
-    const int length = CheckedLength(text.size());
-    const int needed = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (needed <= 0) return {};
-    std::wstring result(static_cast<std::size_t>(needed), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), needed);
-    return result;
-}
-
-std::string Utf8FromUtf16(const wchar_t* text, std::size_t length) {
-    if (text == nullptr || length == 0) return {};
-    const int inLength = CheckedLength(length);
-    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text, inLength, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return {};
-    std::string result(static_cast<std::size_t>(needed), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, inLength, result.data(), needed, nullptr, nullptr);
-    return result;
-}
-
 Bstr::Bstr(std::wstring_view text) {
     value_ = ::SysAllocStringLen(text.data(), static_cast<UINT>(CheckedLength(text.size())));
     if (value_ == nullptr) throw std::bad_alloc();

@@ -9,11 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "win/Utf16.h"
+
 namespace vantrel::host::com {
 
-std::wstring Utf16FromUtf8(std::string_view text);
-std::string Utf8FromUtf16(const wchar_t* text, std::size_t length);
-inline std::string Utf8FromUtf16(std::wstring_view text) { return Utf8FromUtf16(text.data(), text.size()); }
+using win::Utf16FromUtf8;
+using win::Utf8FromUtf16;
+inline std::string Utf8FromUtf16(const wchar_t* text, std::size_t length) {
+    return text == nullptr ? std::string() : Utf8FromUtf16(std::wstring_view(text, length));
+}
 
 // A BSTR that is freed exactly once. Out() frees the current string first, so
 // it can be handed to a call that fills it.

@@ -4,9 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "win/Utf16.h"
+
 namespace vantrel::ui::win32 {
 
-std::wstring Utf8ToWide(std::string_view text);
-std::string WideToUtf8(std::wstring_view text);
+inline std::wstring Utf8ToWide(std::string_view text) { return win::Utf16FromUtf8(text); }
+inline std::string WideToUtf8(std::wstring_view text) { return win::Utf8FromUtf16(text); }
 
 }  // namespace vantrel::ui::win32

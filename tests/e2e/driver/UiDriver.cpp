@@ -6,21 +6,14 @@
 #include <string>
 #include <thread>
 
+#include "win/Utf16.h"
+
 namespace vantrel::e2e::driver {
 namespace {
 
-constexpr UINT kAnswerTimeoutMs = 5000;  // a window that takes longer is hung
+using win::Utf8FromUtf16;
 
-std::string Narrow(std::wstring_view text) {
-    std::string narrow;
-    if (text.empty()) return narrow;
-    const int size = static_cast<int>(text.size());
-    narrow.resize(
-        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)));
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), static_cast<int>(narrow.size()), nullptr,
-                        nullptr);
-    return narrow;
-}
+constexpr UINT kAnswerTimeoutMs = 5000;  // a window that takes longer is hung
 
 [[noreturn]] void Fail(const std::string& what) {
     throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
@@ -331,13 +324,13 @@ void DoubleClickListRow(HWND list, int row) {
 
 void ClickButton(HWND window, std::wstring_view text) {
     const HWND button = FindChild(window, WC_BUTTONW, text);
-    if (!button) Fail("no button " + Narrow(text));
+    if (!button) Fail("no button " + Utf8FromUtf16(text));
     if (!PostMessageW(button, BM_CLICK, 0, 0)) Fail("cannot click");
 }
 
 bool IsChecked(HWND window, std::wstring_view text) {
     const HWND button = FindChild(window, WC_BUTTONW, text);
-    if (!button) Fail("no button " + Narrow(text));
+    if (!button) Fail("no button " + Utf8FromUtf16(text));
     return Send(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
