@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "RecordingControls.h"
+#include "TestWindow.h"
 #include "catalog/ScaleCatalog.h"
 #include "host/Failure.h"
 #include "host/simulated/SimulatedHost.h"
@@ -36,16 +37,7 @@ using vantrel::ui::MessageStyle;
 using vantrel::ui::NativeWindow;
 namespace status = vantrel::status;
 
-// A layout as drafters have it: the sheet's own viewport, a title block, two
-// floating viewports (1/4" = 1'-0" active) and a note.
-constexpr const char* kSheet =
-    "document Sheet1\n"
-    "space model\n"
-    "viewport 1\n"
-    "entity AcDbLine\n"
-    "viewport 1/48 active\n"
-    "entity AcDbText\n"
-    "viewport 1/96\n";
+const char* const kSheet = vantrel::testing::kSheetScenario;
 
 constexpr std::int32_t kInjected = static_cast<std::int32_t>(0x80210099u);
 constexpr const char* kInjectedText = "Injected failure";

@@ -61,23 +61,8 @@ private:
     std::uint64_t state_;
 };
 
-const std::vector<std::string> kHostCalls = {"Locator.GetActiveObject",
-                                             "Application.ActiveDocument",
-                                             "Application.ZoomExtents",
-                                             "Application.ZoomScaled",
-                                             "Document.ActiveSpace",
-                                             "Document.ActiveSpace=",
-                                             "Document.MSpace=",
-                                             "Document.Application",
-                                             "Document.ActivePViewport",
-                                             "Document.ActivePViewport=",
-                                             "Document.PaperSpace",
-                                             "Document.Regen",
-                                             "PaperSpace._NewEnum",
-                                             "PaperSpace.Next",
-                                             "Entity.ObjectName",
-                                             "Entity.CustomScale",
-                                             "Entity.Display"};
+const std::vector<std::string> kHostCalls(vantrel::host::simulated::kCallNames.begin(),
+                                          vantrel::host::simulated::kCallNames.end());
 
 const std::vector<std::int32_t> kHostErrors = {StatusCode(0x80210099),     status::kDisconnected,
                                                status::kServerUnavailable, status::kCallRejected,

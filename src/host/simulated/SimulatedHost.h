@@ -32,6 +32,7 @@
 // Items named before any `document` go to an implicit document "Drawing1".
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,19 @@
 #include "host/HostModel.h"
 
 namespace vantrel::host::simulated {
+
+// Every call the host answers, by its journal name.
+inline constexpr std::array<std::string_view, 17> kCallNames = {
+    "Locator.GetActiveObject",  "Application.ActiveDocument",
+    "Application.ZoomExtents",  "Application.ZoomScaled",
+    "Document.ActiveSpace",     "Document.ActiveSpace=",
+    "Document.MSpace=",         "Document.Application",
+    "Document.ActivePViewport", "Document.ActivePViewport=",
+    "Document.PaperSpace",      "Document.Regen",
+    "PaperSpace._NewEnum",      "PaperSpace.Next",
+    "Entity.ObjectName",        "Entity.CustomScale",
+    "Entity.Display",
+};
 
 struct JournalEntry {
     std::string call;       // "Document.MSpace="
