@@ -327,7 +327,7 @@ std::optional<SIZE_T> PrivateBytes(HANDLE process) {
 }
 
 // User plus kernel time, in ms.
-std::optional<double> CpuMs(HANDLE process) {
+std::optional<double> RawCpuMs(HANDLE process) {
     FILETIME created{};
     FILETIME exited{};
     FILETIME kernel{};
@@ -337,6 +337,16 @@ std::optional<double> CpuMs(HANDLE process) {
         return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
     };
     return (hundredNs(kernel) + hundredNs(user)) / 10000.0;
+}
+
+// The CPU time of another process, or nothing where it cannot be read: Wine
+// 8 answers GetProcessTimes with the calling process's own times.
+std::optional<double> CpuMs(HANDLE process) {
+    const std::optional<double> before = RawCpuMs(GetCurrentProcess());
+    const std::optional<double> theirs = RawCpuMs(process);
+    const std::optional<double> after = RawCpuMs(GetCurrentProcess());
+    if (!theirs || (before && after && *before <= *theirs && *theirs <= *after)) return std::nullopt;
+    return theirs;
 }
 
 std::string KiB(SIZE_T bytes) { return std::to_string(bytes / 1024) + " KiB"; }
@@ -498,7 +508,8 @@ bool Footprint(const Options& options) {
                     " s of ticks: " + Fixed(*cpuNow - *cpuFirst, 0) + " ms (" +
                     Fixed((*cpuNow - *cpuFirst) / (seconds * 10.0), 3) + " % of one core)");
             } else {
-                Say("idle: GetProcessTimes failed (error " + std::to_string(GetLastError()) + ")");
+                Say("idle: CPU time of vantrel.exe cannot be read with GetProcessTimes here (bench/run reads it "
+                    "from /proc)");
             }
         }
         if (NowMs() >= nextSample) {
@@ -559,8 +570,8 @@ struct GrowthFigure {
     int items = 0;
     std::size_t trips = 0;
     double ms = 0.0;
-    double vantrelCpuMs = 0.0;  // CPU time of each side during the pass
-    double simcadCpuMs = 0.0;
+    std::optional<double> vantrelCpuMs;  // CPU time of each side during the pass, where it can be read
+    std::optional<double> simcadCpuMs;
 };
 
 std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
@@ -643,10 +654,13 @@ bool Growth(const Options& options) {
     for (const int items : options.sizes) {
         const std::optional<GrowthFigure> figure = GrowthOnce(options, items);
         if (!figure) return false;
-        Say("growth: Next VPort over " + std::to_string(items) + " paper-space items: " +
-            std::to_string(figure->trips) + " round trips (" + Fixed(static_cast<double>(figure->trips) / items, 2) +
-            " per item), " + Fixed(figure->ms, 0) + " ms; CPU time in that time: vantrel.exe " +
-            Fixed(figure->vantrelCpuMs, 0) + " ms, simcad.exe " + Fixed(figure->simcadCpuMs, 0) + " ms");
+        Say("growth: Next VPort over " + std::to_string(items) +
+            " paper-space items: " + std::to_string(figure->trips) + " round trips (" +
+            Fixed(static_cast<double>(figure->trips) / items, 2) + " per item), " + Fixed(figure->ms, 0) + " ms" +
+            (figure->vantrelCpuMs && figure->simcadCpuMs
+                 ? "; CPU time in that time: vantrel.exe " + Fixed(*figure->vantrelCpuMs, 0) + " ms, simcad.exe " +
+                       Fixed(*figure->simcadCpuMs, 0) + " ms"
+                 : std::string()));
         figures.push_back(*figure);
     }
     if (figures.size() >= 2) {
@@ -656,11 +670,15 @@ bool Growth(const Options& options) {
             static_cast<double>(large.trips - small.trips) / static_cast<double>(large.items - small.items);
         const double constant = static_cast<double>(small.trips) - perItem * small.items;
         const double msPerItem = (large.ms - small.ms) / static_cast<double>(large.items - small.items);
-        const double cpuPerItem =
-            (large.vantrelCpuMs - small.vantrelCpuMs) / static_cast<double>(large.items - small.items);
+        const std::string cpuPerItem = large.vantrelCpuMs && small.vantrelCpuMs
+                                           ? ", of which " +
+                                                 Fixed((*large.vantrelCpuMs - *small.vantrelCpuMs) /
+                                                           static_cast<double>(large.items - small.items),
+                                                       3) +
+                                                 " ms CPU in vantrel.exe"
+                                           : std::string();
         Say("growth: fit: " + Fixed(perItem, 3) + " round trips per item + " + Fixed(constant, 1) +
-            " (goal: linear, <= 2 per item + a constant); " + Fixed(msPerItem, 3) + " ms per item, of which " +
-            Fixed(cpuPerItem, 3) + " ms CPU in vantrel.exe");
+            " (goal: linear, <= 2 per item + a constant); " + Fixed(msPerItem, 3) + " ms per item" + cpuPerItem);
     }
     return true;
 }
@@ -707,7 +725,8 @@ std::optional<Options> Parse(int count, wchar_t** arguments) {
     if (options.vantrel.empty() || options.simcad.empty() || options.work.empty() || options.phases.empty()) {
         return std::nullopt;
     }
-    options.idleSeconds = std::min(options.idleSeconds, options.ticksSeconds);
+    // The idle figures are taken inside the ticks, not at their very end.
+    options.idleSeconds = std::min(options.idleSeconds, std::max(1, options.ticksSeconds - 5));
     return options;
 }
 
