@@ -31,7 +31,6 @@ constexpr DWORD kPassDeadlineMs = 900000;
 // Journal polls during a pass: often enough for the time's resolution, rarely
 // enough not to slow the Wine server that every process of the prefix shares.
 constexpr DWORD kPassPollMs = 20;
-constexpr unsigned long kEnumerationBatchAsked = 64;  // what a full batch reads as in the journal
 
 std::string Narrow(std::wstring_view text) {
     if (text.empty()) return {};
@@ -557,13 +556,12 @@ std::string GrowthSheet(int items, int& viewports) {
     return text;
 }
 
-std::optional<unsigned long> ItemsHanded(const std::string& call) {
-    if (!call.starts_with("PaperSpace.Next(")) return std::nullopt;
-    const std::size_t arrow = call.find("-> ");
-    if (arrow == std::string::npos) return std::nullopt;
-    const std::string rest = call.substr(arrow + 3);
-    if (rest.empty() || rest[0] < '0' || rest[0] > '9') return std::nullopt;
-    return std::stoul(rest);
+// Whether a journal line is an enumeration round trip that ended a pass: it
+// handed out fewer items than asked for ("PaperSpace.Next(celt=64) -> 37 items").
+bool EndsAPass(const std::string& call) {
+    unsigned long asked = 0;
+    unsigned long handed = 0;
+    return std::sscanf(call.c_str(), "PaperSpace.Next(celt=%lu) -> %lu items", &asked, &handed) == 2 && handed < asked;
 }
 
 struct GrowthFigure {
@@ -615,8 +613,7 @@ std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
         seen = calls.size();
         int passEnds = 0;
         for (std::size_t i = from; i < calls.size(); ++i) {
-            const std::optional<unsigned long> handed = ItemsHanded(calls[i].text);
-            if (handed && *handed < kEnumerationBatchAsked && ++passEnds == 2 && !passEnd) passEnd = i;
+            if (EndsAPass(calls[i].text) && ++passEnds == 2 && !passEnd) passEnd = i;
             if (!regen && calls[i].text.starts_with("Document.Regen(")) regen = i;
         }
         // Without a Regen (no viewport to activate) the pass is over once the journal is quiet.
