@@ -13,7 +13,11 @@ namespace {
 
 using win::Utf8FromUtf16;
 
-constexpr UINT kAnswerTimeoutMs = 5000;  // a window that takes longer is hung
+// A window that takes longer is hung. Not shorter, and not the system's own
+// "hung" verdict (SMTO_ABORTIFHUNG): during a long pass over paper space, or a
+// call to a host that has just vanished, the window's thread answers only once
+// the host call is over, seconds later under Wine.
+constexpr UINT kAnswerTimeoutMs = 15000;
 
 [[noreturn]] void Fail(const std::string& what) {
     throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
@@ -22,7 +26,7 @@ constexpr UINT kAnswerTimeoutMs = 5000;  // a window that takes longer is hung
 // A message to another process's window that cannot hang the driver.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs, &result)) {
         Fail("the window did not answer message " + std::to_string(message));
     }
     return static_cast<LRESULT>(result);
