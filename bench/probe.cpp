@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "SimcadProtocol.h"
+#include "win/Utf16.h"
 
 namespace {
 
@@ -32,14 +33,7 @@ constexpr DWORD kPassDeadlineMs = 900000;
 // enough not to slow the Wine server that every process of the prefix shares.
 constexpr DWORD kPassPollMs = 20;
 
-std::string Narrow(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-    return narrow;
-}
+using vantrel::win::Utf8FromUtf16;
 
 double NowMs() {
     static const double ticksPerMs = [] {
@@ -306,7 +300,7 @@ std::optional<std::string> MessageBoxText(DWORD processId) {
             wchar_t text[1024] = {};
             GetWindowTextW(window, title, 128);
             GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the static text of a message box
-            s->text = Narrow(title) + ": " + Narrow(text);
+            s->text = Utf8FromUtf16(title) + ": " + Utf8FromUtf16(text);
             s->found = true;
             return FALSE;
         },
@@ -716,7 +710,7 @@ std::optional<Options> Parse(int count, wchar_t** arguments) {
         } else if (name.starts_with(L"--")) {
             return std::nullopt;
         } else {
-            options.phases.push_back(Narrow(name));
+            options.phases.push_back(Utf8FromUtf16(name));
         }
     }
     if (options.vantrel.empty() || options.simcad.empty() || options.work.empty() || options.phases.empty()) {
