@@ -242,9 +242,9 @@ void FrmMainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
 void FrmMainWindow::CreateControls() {
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
     for (std::size_t i = 0; i < kSlotCount; ++i) {
-        const ControlSpec& spec = kControls[i];
+        const ControlSpec& design = kControls[i];
         const auto id = static_cast<INT_PTR>(ControlId(static_cast<Slot>(i)));
-        controls_[i] = CreateWindowExW(spec.exStyle, spec.className, spec.text, spec.style, 0, 0, 0, 0, window_,
+        controls_[i] = CreateWindowExW(design.exStyle, design.className, design.text, design.style, 0, 0, 0, 0, window_,
                                        reinterpret_cast<HMENU>(id), instance, nullptr);
         if (!controls_[i]) throw Failure(LastErrorStatus(), "A control of the main window could not be created.");
     }
