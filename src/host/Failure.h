@@ -23,30 +23,28 @@ private:
 };
 
 // Status codes as signed 32-bit numbers, so the portable code needs no <windows.h>.
-constexpr std::int32_t StatusCode(std::uint32_t bits) noexcept {
-    return static_cast<std::int32_t>(bits);
-}
+constexpr std::int32_t StatusCode(std::uint32_t bits) noexcept { return static_cast<std::int32_t>(bits); }
 
 namespace status {
-inline constexpr std::int32_t kFail = StatusCode(0x80004005);                 // E_FAIL
-inline constexpr std::int32_t kUnexpected = StatusCode(0x8000FFFF);           // E_UNEXPECTED
-inline constexpr std::int32_t kOutOfMemory = StatusCode(0x8007000E);          // E_OUTOFMEMORY
-inline constexpr std::int32_t kNoInterface = StatusCode(0x80004002);          // E_NOINTERFACE
-inline constexpr std::int32_t kPointer = StatusCode(0x80004003);              // E_POINTER
-inline constexpr std::int32_t kInvalidArgument = StatusCode(0x80070057);      // E_INVALIDARG
-inline constexpr std::int32_t kUnknownName = StatusCode(0x80020006);          // DISP_E_UNKNOWNNAME
-inline constexpr std::int32_t kMemberNotFound = StatusCode(0x80020003);       // DISP_E_MEMBERNOTFOUND
-inline constexpr std::int32_t kTypeMismatch = StatusCode(0x80020005);         // DISP_E_TYPEMISMATCH
-inline constexpr std::int32_t kDispException = StatusCode(0x80020009);        // DISP_E_EXCEPTION
-inline constexpr std::int32_t kOverflow = StatusCode(0x8002000A);             // DISP_E_OVERFLOW
-inline constexpr std::int32_t kUnavailable = StatusCode(0x800401E3);          // MK_E_UNAVAILABLE
-inline constexpr std::int32_t kClassString = StatusCode(0x800401F3);          // CO_E_CLASSSTRING
-inline constexpr std::int32_t kCallRejected = StatusCode(0x80010001);         // RPC_E_CALL_REJECTED
-inline constexpr std::int32_t kRetryLater = StatusCode(0x8001010A);           // RPC_E_SERVERCALL_RETRYLATER
-inline constexpr std::int32_t kDisconnected = StatusCode(0x80010108);         // RPC_E_DISCONNECTED
-inline constexpr std::int32_t kServerUnavailable = StatusCode(0x800706BA);    // RPC_S_SERVER_UNAVAILABLE
-inline constexpr std::int32_t kCallFailedDne = StatusCode(0x800706BF);        // RPC_S_CALL_FAILED_DNE
-inline constexpr std::int32_t kNoActiveDocument = StatusCode(0x8021003C);     // host: no drawing open
+inline constexpr std::int32_t kFail = StatusCode(0x80004005);               // E_FAIL
+inline constexpr std::int32_t kUnexpected = StatusCode(0x8000FFFF);         // E_UNEXPECTED
+inline constexpr std::int32_t kOutOfMemory = StatusCode(0x8007000E);        // E_OUTOFMEMORY
+inline constexpr std::int32_t kNoInterface = StatusCode(0x80004002);        // E_NOINTERFACE
+inline constexpr std::int32_t kPointer = StatusCode(0x80004003);            // E_POINTER
+inline constexpr std::int32_t kInvalidArgument = StatusCode(0x80070057);    // E_INVALIDARG
+inline constexpr std::int32_t kUnknownName = StatusCode(0x80020006);        // DISP_E_UNKNOWNNAME
+inline constexpr std::int32_t kMemberNotFound = StatusCode(0x80020003);     // DISP_E_MEMBERNOTFOUND
+inline constexpr std::int32_t kTypeMismatch = StatusCode(0x80020005);       // DISP_E_TYPEMISMATCH
+inline constexpr std::int32_t kDispException = StatusCode(0x80020009);      // DISP_E_EXCEPTION
+inline constexpr std::int32_t kOverflow = StatusCode(0x8002000A);           // DISP_E_OVERFLOW
+inline constexpr std::int32_t kUnavailable = StatusCode(0x800401E3);        // MK_E_UNAVAILABLE
+inline constexpr std::int32_t kClassString = StatusCode(0x800401F3);        // CO_E_CLASSSTRING
+inline constexpr std::int32_t kCallRejected = StatusCode(0x80010001);       // RPC_E_CALL_REJECTED
+inline constexpr std::int32_t kRetryLater = StatusCode(0x8001010A);         // RPC_E_SERVERCALL_RETRYLATER
+inline constexpr std::int32_t kDisconnected = StatusCode(0x80010108);       // RPC_E_DISCONNECTED
+inline constexpr std::int32_t kServerUnavailable = StatusCode(0x800706BA);  // RPC_S_SERVER_UNAVAILABLE
+inline constexpr std::int32_t kCallFailedDne = StatusCode(0x800706BF);      // RPC_S_CALL_FAILED_DNE
+inline constexpr std::int32_t kNoActiveDocument = StatusCode(0x8021003C);   // host: no drawing open
 }  // namespace status
 
 // A host that is only busy (it rejects calls for now) is still there.

@@ -13,10 +13,10 @@ namespace vantrel::host {
 class Document;
 
 // Host enumerations the program passes or reads.
-inline constexpr int kPaperSpace = 0;          // ActiveSpace value
-inline constexpr int kModelSpace = 1;          // ActiveSpace value
+inline constexpr int kPaperSpace = 0;             // ActiveSpace value
+inline constexpr int kModelSpace = 1;             // ActiveSpace value
 inline constexpr int kScaledRelativeToPaper = 2;  // ZoomScaled scale type
-inline constexpr int kRegenAllViewports = 1;   // Regen argument
+inline constexpr int kRegenAllViewports = 1;      // Regen argument
 inline constexpr std::string_view kViewportObjectName = "AcDbViewport";
 
 // One item of paper space: a viewport, or any other entity of the layout
