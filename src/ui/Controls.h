@@ -26,6 +26,10 @@ public:
     virtual void AddRow(std::int32_t position, std::string_view label) = 0;
     virtual void AddSubItem(std::int32_t position, std::string_view text) = 0;  // appends the row's next sub-item
     virtual std::optional<std::int32_t> SelectedRow() = 0;
+    // A fill's row changes come between these two, so that a native list
+    // draws once at the end instead of at every change.
+    virtual void BeginRowChanges() noexcept = 0;
+    virtual void EndRowChanges() noexcept = 0;
 
     // Option1. CheckOption checks one button (and clears the others) without
     // raising its click event; the window raises that itself.

@@ -19,6 +19,19 @@ constexpr std::uint8_t kTranslucentWindow = 186;
 constexpr std::uint8_t kTranslucentList = 100;
 constexpr std::uint8_t kOpaque = 255;
 
+// Brackets a fill's row changes; the list draws again however the fill ends,
+// before any failure of it is reported.
+class RowChanges {
+public:
+    explicit RowChanges(Controls& controls) noexcept : controls_(controls) { controls_.BeginRowChanges(); }
+    ~RowChanges() { controls_.EndRowChanges(); }
+    RowChanges(const RowChanges&) = delete;
+    RowChanges& operator=(const RowChanges&) = delete;
+
+private:
+    Controls& controls_;
+};
+
 std::string_view HandlerName(Event event) noexcept {
     switch (event) {
         case Event::Load:
@@ -271,6 +284,7 @@ void FrmMain::ReportError(std::string_view location) {
 
 void FrmMain::Fill(catalog::ScaleType type) {
     Guarded(*this, catalog::ScaleTypeName(type), [this, type] {
+        const RowChanges changes(controls_);
         controls_.ClearRows();
         std::int32_t position = 0;
         for (const catalog::ScaleRow& row : catalog::GetScaleTable(type)) {

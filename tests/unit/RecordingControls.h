@@ -31,6 +31,12 @@ public:
     std::vector<std::pair<ui::NativeWindow, std::uint8_t>> opacity;
     std::vector<ShownBox> boxes;
     int selectedRowReads = 0;
+    // Fills bracket their row changes; a row change or a box outside or
+    // inside such a bracket is counted where it should not be.
+    bool rowChangesOpen = false;
+    int rowChangeBrackets = 0;
+    int rowChangesOutsideBrackets = 0;
+    int boxesWhileRowChangesOpen = 0;
     // Boxes open right now, and the most ever open at once (one box over
     // another would be a second modal box the user has to dismiss).
     int openBoxes = 0;
@@ -51,10 +57,12 @@ public:
 
     void ClearRows() override {
         Enter("ClearRows");
+        CountRowChange();
         rows.clear();
     }
     void AddRow(std::int32_t position, std::string_view label) override {
         Enter("AddRow");
+        CountRowChange();
         if (static_cast<std::size_t>(position) != rows.size() + 1) {
             throw std::logic_error("row added out of order");
         }
@@ -62,8 +70,14 @@ public:
     }
     void AddSubItem(std::int32_t position, std::string_view text) override {
         Enter("AddSubItem");
+        CountRowChange();
         rows.at(static_cast<std::size_t>(position) - 1).emplace_back(text);
     }
+    void BeginRowChanges() noexcept override {
+        ++rowChangeBrackets;
+        rowChangesOpen = true;
+    }
+    void EndRowChanges() noexcept override { rowChangesOpen = false; }
     std::optional<std::int32_t> SelectedRow() override {
         Enter("SelectedRow");
         ++selectedRowReads;
@@ -87,6 +101,7 @@ public:
     }
     void ShowMessage(std::string_view text, std::string_view title, ui::MessageStyle style) override {
         Enter("ShowMessage");
+        if (rowChangesOpen) ++boxesWhileRowChangesOpen;
         boxes.push_back({std::string(text), std::string(title), style});
         const OpenBox open(*this);
         if (whileBoxOpen) {
@@ -118,6 +133,10 @@ private:
         int occurrence = 0;
         std::function<void()> thrower;
     };
+
+    void CountRowChange() {
+        if (!rowChangesOpen) ++rowChangesOutsideBrackets;
+    }
 
     void Enter(const std::string& call) {
         const int seen = ++calls_[call];

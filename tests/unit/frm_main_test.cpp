@@ -107,6 +107,10 @@ TEST(Load, AttachesPreparesTheDrawingAndListsArchitecturalOnce) {
     EXPECT_EQ(window.controls.checkedOption, std::optional<int>(0));
     EXPECT_EQ(window.controls.CallCount("ClearRows"), 2);  // the option's click, then Architectural again
     EXPECT_EQ(window.controls.CallCount("AddRow"), 24);
+    // Each fill's changes are drawn once, when the fill is over.
+    EXPECT_EQ(window.controls.rowChangeBrackets, 2);
+    EXPECT_EQ(window.controls.rowChangesOutsideBrackets, 0);
+    EXPECT_FALSE(window.controls.rowChangesOpen);
     EXPECT_TRUE(window.controls.boxes.empty());
     EXPECT_NE(window.form->AcadDoc(), nullptr);
     EXPECT_NE(window.form->AcadApp(), nullptr);
@@ -473,6 +477,9 @@ TEST(FillFailure, LeavesTheRowsAddedSoFarAndReportsUnderTheTablesName) {
     expected.resize(5);
     expected[4].resize(3);
     EXPECT_EQ(window.controls.rows, expected);
+    // The rows added so far are drawn before the box tells of the failure.
+    EXPECT_EQ(window.controls.boxesWhileRowChangesOpen, 0);
+    EXPECT_FALSE(window.controls.rowChangesOpen);
 }
 
 struct ForeignFailureCase {

@@ -560,6 +560,10 @@ private:
     void CheckList(Event event, EventOutcome outcome, const std::vector<ShownBox>& boxes,
                    const std::vector<std::vector<std::string>>& rowsBefore) {
         TestWindow& w = *window_;
+        if (w.controls.rowChangesOpen || w.controls.rowChangesOutsideBrackets != 0 ||
+            w.controls.boxesWhileRowChangesOpen != 0) {
+            Problem("the list was changed outside a fill's bracket, or left not drawing");
+        }
         const auto& rows = w.controls.rows;
         bool whole = false;
         const std::optional<ScaleType> table = PrefixOf(rows, whole);

@@ -159,6 +159,23 @@ TEST_F(RealWindow, AClickOnAnOptionButtonRaisesItsEvent) {
     EXPECT_EQ(ListCount(List()), 12);
 }
 
+TEST_F(RealWindow, AFillOnTheShownWindowLeavesTheListVisibleAndDueToDrawItsNewRows) {
+    Load();
+    ShowWindow(window.Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(window.Handle());
+    RECT due{};
+    ASSERT_FALSE(GetUpdateRect(List(), &due, FALSE));
+    SendMessageW(Option(2), BM_CLICK, 0, 0);
+    EXPECT_EQ(ListCount(List()), 11);  // the Civil table
+    EXPECT_TRUE(IsWindowVisible(List()));
+    EXPECT_TRUE(GetUpdateRect(List(), &due, FALSE));
+    // And it draws again at the next change of its own.
+    UpdateWindow(window.Handle());
+    ASSERT_FALSE(GetUpdateRect(List(), &due, FALSE));
+    ListView_SetItemState(List(), 3, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_TRUE(GetUpdateRect(List(), &due, FALSE));
+}
+
 TEST_F(RealWindow, ADoubleClickOnARowAppliesItsScaleAndOneBesideTheRowsDoesNothing) {
     Load();
     ShowWindow(window.Handle(), SW_SHOWNOACTIVATE);

@@ -59,6 +59,8 @@ public:
     void AddRow(std::int32_t position, std::string_view label) override;
     void AddSubItem(std::int32_t position, std::string_view text) override;
     std::optional<std::int32_t> SelectedRow() override;
+    void BeginRowChanges() noexcept override;
+    void EndRowChanges() noexcept override;
     bool IsOptionChecked(int index) override;
     void CheckOption(int index) override;
     int TransparentState() override;
@@ -75,6 +77,7 @@ private:
 
     void CreateControls();
     void ApplyLayout();
+    void SizeColumns(const WindowLayout& layout);
     void ApplyFont();
     void End();
     HWND List() const noexcept { return Control(Slot::LVscales); }
