@@ -3,6 +3,12 @@
 #include <limits>
 
 namespace vantrel::simcad {
+namespace {
+
+// Often enough that a person sees each call as it comes.
+constexpr UINT kShowDelayMs = 100;
+
+}  // namespace
 
 Journal::Journal(const std::wstring& path) {
     if (path.empty()) return;
@@ -36,10 +42,24 @@ void Journal::Line(std::string_view text) {
         WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
     if (listBox_ != nullptr) {
-        const std::wstring wide = Widen(text);
-        const LRESULT index = SendMessageW(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-        if (index >= 0) SendMessageW(listBox_, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+        if (waiting_.empty()) SetTimer(GetParent(listBox_), timerId_, kShowDelayMs, nullptr);
+        waiting_.push_back(Widen(text));
     }
+}
+
+void Journal::ShowWaitingLines() noexcept {
+    if (listBox_ == nullptr) return;
+    KillTimer(GetParent(listBox_), timerId_);
+    if (waiting_.empty()) return;
+    SendMessageW(listBox_, WM_SETREDRAW, FALSE, 0);
+    LRESULT last = LB_ERR;
+    for (const std::wstring& line : waiting_) {
+        last = SendMessageW(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    waiting_.clear();
+    if (last >= 0) SendMessageW(listBox_, LB_SETTOPINDEX, static_cast<WPARAM>(last), 0);
+    SendMessageW(listBox_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(listBox_, nullptr, TRUE);
 }
 
 void Journal::Clear() {
@@ -47,7 +67,10 @@ void Journal::Clear() {
         SetFilePointer(file_, 0, nullptr, FILE_BEGIN);
         SetEndOfFile(file_);
     }
-    if (listBox_ != nullptr) SendMessageW(listBox_, LB_RESETCONTENT, 0, 0);
+    if (listBox_ != nullptr) {
+        waiting_.clear();
+        SendMessageW(listBox_, LB_RESETCONTENT, 0, 0);
+    }
 }
 
 }  // namespace vantrel::simcad

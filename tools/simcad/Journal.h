@@ -1,12 +1,15 @@
 // The record of every call simcad receives: a file that tests read while it
 // is written (each line goes straight to the file), and the list box of
-// simcad's window, so a person sees what each button did.
+// simcad's window, so a person sees what each button did. The list box gets
+// its lines in batches a moment later: drawing it at every call made each
+// round trip several times as slow as the call itself.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "win/Utf16.h"
 
@@ -21,7 +24,14 @@ public:
     Journal& operator=(const Journal&) = delete;
 
     [[nodiscard]] bool IsOpen() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
-    void ShowIn(HWND listBox) noexcept { listBox_ = listBox; }
+    // Lines go to `listBox` when its parent's timer `timerId` fires, which
+    // the journal sets whenever lines are waiting.
+    void ShowIn(HWND listBox, UINT_PTR timerId) noexcept {
+        listBox_ = listBox;
+        timerId_ = timerId;
+    }
+    // Moves the waiting lines into the list box, drawing it once.
+    void ShowWaitingLines() noexcept;
 
     // One round trip: "<sequence> <call>(<arguments>) -> <result>".
     void Call(std::string_view call, std::string_view arguments, std::string_view result);
@@ -33,6 +43,8 @@ public:
 private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
     HWND listBox_ = nullptr;
+    UINT_PTR timerId_ = 0;
+    std::vector<std::wstring> waiting_;
     unsigned long sequence_ = 0;
 };
 

@@ -40,6 +40,7 @@ constexpr int kNotRegistered = 5;
 // A new Wine prefix starts its RPC service lazily; registration can take seconds.
 constexpr auto kRegisterDeadline = std::chrono::seconds(30);
 constexpr int kListId = 1;
+constexpr UINT_PTR kShowJournalTimer = 1;
 
 struct Window {
     Server* server = nullptr;
@@ -84,6 +85,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             if (!command) return FALSE;
             return Apply(*command, *state->server->host, state->server->journal) ? TRUE : FALSE;
         }
+        case WM_TIMER:
+            if (wParam == kShowJournalTimer && state != nullptr && state->server != nullptr) {
+                state->server->journal.ShowWaitingLines();
+            }
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -179,7 +185,7 @@ int Run(const std::vector<std::wstring>& arguments) {
         Complain(L"cannot create the window");
         return kNotRegistered;
     }
-    journal.ShowIn(state.list);
+    journal.ShowIn(state.list, kShowJournalTimer);
 
     CLSID clsid{};
     CLSIDFromString(kClsidText, &clsid);
