@@ -394,6 +394,97 @@ std::optional<StartupRun> StartupOnce(const Options& options, int run) {
     return result;
 }
 
+// Where the start-up time goes, seen from outside: the window with all its
+// controls made (still hidden), the load's first host call answered (the
+// attach), its last one answered (the drawing prepared), the window visible
+// with its rows (the fills and the showing). Separate runs, since watching the
+// journal every millisecond loads the Wine server the measured runs share.
+struct StartupPhases {
+    double controlsMs = -1.0;
+    double firstCallMs = -1.0;
+    double loadCallsMs = -1.0;
+    double visibleMs = -1.0;
+};
+
+constexpr std::size_t kLoadCalls = 6;
+
+HWND AnyWindow(DWORD processId, const wchar_t* title) {
+    struct Search {
+        DWORD processId;
+        const wchar_t* title;
+        HWND window;
+    } search{processId, title, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t text[128] = {};
+            GetWindowTextW(window, text, 128);
+            if (owner != s->processId || std::wstring_view(text) != s->title) return TRUE;
+            s->window = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.window;
+}
+
+std::optional<StartupPhases> StartupPhasesOnce(const Options& options, int run) {
+    Simcad simcad(options.simcad, options.sheet, WorkFile(options, L"phases-" + std::to_wstring(run) + L".journal"));
+    if (!simcad.Ready()) return std::nullopt;
+    StartupPhases phases;
+    const double start = NowMs();
+    Child vantrel(options.vantrel, L"");
+    while (vantrel.Running() && NowMs() < start + kStartDeadlineMs) {
+        const double now = NowMs() - start;
+        if (phases.controlsMs < 0) {
+            // The last control made is the check box "Transparent".
+            const HWND window = AnyWindow(vantrel.Id(), kVantrelTitle);
+            if (window != nullptr && ChildWindow(window, L"Button", L"Transparent") != nullptr) phases.controlsMs = now;
+        }
+        simcad.Journal().Read();
+        const auto& calls = simcad.Journal().Calls();
+        if (phases.firstCallMs < 0 && !calls.empty()) phases.firstCallMs = calls.front().seenMs - start;
+        if (phases.loadCallsMs < 0 && calls.size() >= kLoadCalls)
+            phases.loadCallsMs = calls[kLoadCalls - 1].seenMs - start;
+        if (VantrelReady(vantrel.Id()) != nullptr) {
+            phases.visibleMs = now;
+            if (phases.controlsMs < 0 || phases.firstCallMs < 0 || phases.loadCallsMs < 0) return std::nullopt;
+            return phases;
+        }
+        Sleep(1);
+    }
+    return std::nullopt;
+}
+
+void SayStartupPhases(const Options& options) {
+    std::vector<double> controls;
+    std::vector<double> firstCall;
+    std::vector<double> loadCalls;
+    std::vector<double> visible;
+    for (int run = 1; run <= options.runs; ++run) {
+        if (const std::optional<StartupPhases> phases = StartupPhasesOnce(options, run)) {
+            controls.push_back(phases->controlsMs);
+            firstCall.push_back(phases->firstCallMs);
+            loadCalls.push_back(phases->loadCallsMs);
+            visible.push_back(phases->visibleMs);
+        }
+    }
+    if (visible.empty()) {
+        Say("start-up phases: could not be measured");
+        return;
+    }
+    const double c = Median(controls);
+    const double f = Median(firstCall);
+    const double l = Median(loadCalls);
+    const double v = Median(visible);
+    Say("start-up phases, medians of " + std::to_string(visible.size()) +
+        " separate runs watching the journal every ms: controls made (hidden) at " + Fixed(c, 0) +
+        " ms; first host call answered at " + Fixed(f, 0) + " ms (attach " + Fixed(f - c, 0) +
+        " ms); the load's 6 calls answered at " + Fixed(l, 0) + " ms (preparation " + Fixed(l - f, 0) +
+        " ms); visible with 12 rows at " + Fixed(v, 0) + " ms (fills and showing " + Fixed(v - l, 0) + " ms)");
+}
+
 std::string CallName(const std::string& call) { return call.substr(0, call.find('(')); }
 
 bool Startup(const Options& options) {
@@ -438,6 +529,7 @@ bool Startup(const Options& options) {
     }
     Say("start-up: load round trips in simcad's journal: " + std::to_string(loadCalls.size()) + " (" + names +
         "); host operations the load makes on this sheet: 6 (goal: one round trip each)");
+    SayStartupPhases(options);
     return true;
 }
 
