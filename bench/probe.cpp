@@ -209,14 +209,15 @@ private:
 struct Found {
     DWORD processId = 0;
     const wchar_t* title = nullptr;
+    bool visibleOnly = true;
     HWND window = nullptr;
 };
 
-BOOL CALLBACK FindVisible(HWND window, LPARAM parameter) {
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM parameter) {
     auto* found = reinterpret_cast<Found*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != found->processId || !IsWindowVisible(window)) return TRUE;
+    if (owner != found->processId || (found->visibleOnly && !IsWindowVisible(window))) return TRUE;
     wchar_t title[128] = {};
     GetWindowTextW(window, title, 128);
     if (std::wstring_view(title) != found->title) return TRUE;
@@ -224,11 +225,13 @@ BOOL CALLBACK FindVisible(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
-HWND VisibleWindow(DWORD processId, const wchar_t* title) {
-    Found found{processId, title, nullptr};
-    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&found));
+HWND TopLevelWindow(DWORD processId, const wchar_t* title, bool visibleOnly) {
+    Found found{processId, title, visibleOnly, nullptr};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&found));
     return found.window;
 }
+
+HWND VisibleWindow(DWORD processId, const wchar_t* title) { return TopLevelWindow(processId, title, true); }
 
 struct ChildSearch {
     const wchar_t* className = nullptr;
@@ -408,27 +411,6 @@ struct StartupPhases {
 
 constexpr std::size_t kLoadCalls = 6;
 
-HWND AnyWindow(DWORD processId, const wchar_t* title) {
-    struct Search {
-        DWORD processId;
-        const wchar_t* title;
-        HWND window;
-    } search{processId, title, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t text[128] = {};
-            GetWindowTextW(window, text, 128);
-            if (owner != s->processId || std::wstring_view(text) != s->title) return TRUE;
-            s->window = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.window;
-}
-
 std::optional<StartupPhases> StartupPhasesOnce(const Options& options, int run) {
     Simcad simcad(options.simcad, options.sheet, WorkFile(options, L"phases-" + std::to_wstring(run) + L".journal"));
     if (!simcad.Ready()) return std::nullopt;
@@ -439,7 +421,7 @@ std::optional<StartupPhases> StartupPhasesOnce(const Options& options, int run) 
         const double now = NowMs() - start;
         if (phases.controlsMs < 0) {
             // The last control made is the check box "Transparent".
-            const HWND window = AnyWindow(vantrel.Id(), kVantrelTitle);
+            const HWND window = TopLevelWindow(vantrel.Id(), kVantrelTitle, false);
             if (window != nullptr && ChildWindow(window, L"Button", L"Transparent") != nullptr) phases.controlsMs = now;
         }
         simcad.Journal().Read();
