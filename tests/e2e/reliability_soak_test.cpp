@@ -182,6 +182,8 @@ TEST(Soak, EveryControlInTurnWithoutGrowth) {
     Usage last = atStart;
     int rounds = 0;
     int lostClicks = 0;
+    std::string perMinute;  // private KiB at the first round past each minute
+    int minutesSampled = 0;
     const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - start < duration) {
         Round round(session);
@@ -194,7 +196,12 @@ TEST(Soak, EveryControlInTurnWithoutGrowth) {
         if (::testing::Test::HasFatalFailure() || !session.app->Process().Running()) break;
         ++rounds;
         last = Measure(process, session.Pid());
-        if (std::chrono::steady_clock::now() - start < plateauPart) plateau.push_back(last);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (elapsed < plateauPart) plateau.push_back(last);
+        if (elapsed >= std::chrono::minutes(minutesSampled + 1)) {
+            ++minutesSampled;
+            perMinute += ' ' + std::to_string(last.privateBytes / 1024);
+        }
     }
     CloseHandle(process);
     ASSERT_FALSE(::testing::Test::HasFatalFailure());
@@ -210,6 +217,7 @@ TEST(Soak, EveryControlInTurnWithoutGrowth) {
               << "soak: " << Figures("after start-up:", atStart) << "\n"
               << "soak: " << Figures("plateau of the first part:", high) << "\n"
               << "soak: " << Figures("at the end:", last) << "\n";
+    if (!perMinute.empty()) std::cout << "soak: private KiB after each minute:" << perMinute << "\n";
     if (atStart.gdiObjects == 0 && atStart.userObjects == 0) {
         std::cout << "soak: GetGuiResources reads 0 here (Wine does not count GDI/USER objects); windows are "
                      "counted one by one instead\n";
