@@ -55,7 +55,7 @@ std::wstring TestFileBase() {
     for (char& c : name) {
         if (c == '/' || c == '\\' || c == ':') c = '_';
     }
-    return WindowsPath(VANTREL_E2E_WORK_DIR) + L"\\" + Widen(name);
+    return WindowsPath(VANTREL_E2E_WORK_DIR) + L"\\" + win::Utf16FromUtf8(name);
 }
 
 }  // namespace

@@ -33,8 +33,6 @@ inline bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeo
 
 // A path of the build (a Unix path under Wine, Z:\...) as Windows sees it.
 inline std::wstring WindowsPath(std::string_view path) { return driver::WindowsPathOf(path); }
-inline std::wstring Widen(std::string_view utf8) { return win::Utf16FromUtf8(utf8); }
-inline std::string Narrow(std::wstring_view utf16) { return win::Utf8FromUtf16(utf16); }
 
 // Killed on destruction if still running.
 using ChildProcess = driver::Process;

@@ -33,7 +33,7 @@ TEST(Start, ShowsTheArchitecturalTableUnderItsSixHeadersWithTransparentClear) {
     const auto& window = *session.window;
     EXPECT_TRUE(window.IsChecked(L"Architectural"));
     for (const wchar_t* other : {L"Machine", L"Civil", L"Metric", L"Transparent"}) {
-        EXPECT_FALSE(window.IsChecked(other)) << Narrow(other);
+        EXPECT_FALSE(window.IsChecked(other)) << win::Utf8FromUtf16(other);
     }
     EXPECT_EQ(window.Headers(), (std::vector<std::string>{"DWG Scales", "Scale Factor", "Text Size SM", "Text Size LG",
                                                           "LTScale", "Dimension Style"}));

@@ -7,7 +7,7 @@ constexpr wchar_t kMainTitle[] = L"Standard Scales";
 
 std::vector<std::string> Narrowed(const std::vector<std::wstring>& texts) {
     std::vector<std::string> narrow;
-    for (const std::wstring& text : texts) narrow.push_back(Narrow(text));
+    for (const std::wstring& text : texts) narrow.push_back(win::Utf8FromUtf16(text));
     return narrow;
 }
 
@@ -64,7 +64,7 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, Milliseconds ti
     const HWND box = driver::WaitForMessageBox(processId, timeout);
     if (box == nullptr) return std::nullopt;
     const driver::MessageBoxContent content = driver::ReadMessageBox(box);
-    return MessageBoxSeen{box, Narrow(content.title), Narrow(content.text)};
+    return MessageBoxSeen{box, win::Utf8FromUtf16(content.title), win::Utf8FromUtf16(content.text)};
 }
 
 bool MessageBoxShown(DWORD processId) { return driver::FindMessageBox(processId) != nullptr; }

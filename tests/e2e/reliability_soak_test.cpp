@@ -97,15 +97,16 @@ public:
         for (const auto type : {catalog::ScaleType::Machine, catalog::ScaleType::Civil, catalog::ScaleType::Metric,
                                 catalog::ScaleType::Architectural}) {
             const std::string name(catalog::ScaleTypeName(type));
+            const std::wstring caption = win::Utf16FromUtf8(name);
             const std::size_t rows = catalog::GetScaleTable(type).size();
-            const auto chosen = [&] { return window_.IsChecked(Widen(name)) && window_.WaitForRowCount(rows, 0ms); };
-            window_.Click(Widen(name));
+            const auto chosen = [&] { return window_.IsChecked(caption) && window_.WaitForRowCount(rows, 0ms); };
+            window_.Click(caption);
             if (!WaitUntil(chosen, kLostClickDeadline)) {
                 // Under Wine a posted click on an option button is now and then
                 // lost (the button loses its capture between the button-down
                 // and -up it sends itself); it is counted, and tried once more.
                 ++lostClicks;
-                window_.Click(Widen(name));
+                window_.Click(caption);
                 ASSERT_TRUE(WaitUntil(chosen, kActionDeadline)) << name << " not chosen";
             }
         }

@@ -8,6 +8,7 @@
 #include "com_stubs.h"
 #include "host/com/ComValues.h"
 #include "ui/NumberText.h"
+#include "win/Utf16.h"
 
 namespace vantrel::test {
 namespace {
@@ -16,13 +17,13 @@ std::string DecimalSeparator(const wchar_t* locale) {
     wchar_t separator[8] = {};
     const int length = ::GetLocaleInfoEx(locale, LOCALE_SDECIMAL, separator, 8);
     if (length <= 1) return ".";
-    return host::com::Utf8FromUtf16(separator, static_cast<std::size_t>(length - 1));
+    return win::Utf8FromUtf16(std::wstring_view(separator, static_cast<std::size_t>(length - 1)));
 }
 
 std::string AutomationText(double value, LCID locale) {
     BSTR text = nullptr;
     if (FAILED(::VarBstrFromR8(value, locale, 0, &text))) return "<conversion failed>";
-    std::string result = host::com::Utf8FromUtf16(text, ::SysStringLen(text));
+    std::string result = host::com::Utf8FromBstr(text);
     ::SysFreeString(text);
     return result;
 }

@@ -9,6 +9,7 @@
 #include "host/Failure.h"
 #include "host/com/ComHost.h"
 #include "host/com/ComValues.h"
+#include "win/Utf16.h"
 
 namespace vantrel::test {
 namespace {
@@ -42,7 +43,7 @@ public:
 
     [[nodiscard]] bool Registered() const { return registered_; }
     [[nodiscard]] const CLSID& Clsid() const { return clsid_; }
-    [[nodiscard]] std::string Utf8() const { return host::com::Utf8FromUtf16(name_); }
+    [[nodiscard]] std::string Utf8() const { return win::Utf8FromUtf16(name_); }
 
 private:
     bool Write() const {

@@ -15,8 +15,8 @@
 #include "host/simulated/SimulatedHost.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
-#include "ui/win32/WideText.h"
 #include "ui_support.h"
+#include "win/Utf16.h"
 
 namespace vantrel::ui::win32 {
 namespace {
@@ -319,7 +319,7 @@ TEST_F(RealWindow, TheDecimalSeparatorIsTheUsersOwn) {
     wchar_t expected[8]{};
     ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, expected, 8), 0);
     const std::string separator = window.DecimalSeparator();
-    EXPECT_EQ(Utf8ToWide(separator), expected);
+    EXPECT_EQ(win::Utf16FromUtf8(separator), expected);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/Failure.h"
+#include "win/Utf16.h"
 
 namespace vantrel::simcad {
 namespace {
@@ -93,7 +94,7 @@ void SetResult(VARIANT& result, bool value) {
 }
 void SetResult(VARIANT& result, std::string_view text) {
     result.vt = VT_BSTR;
-    result.bstrVal = SysAllocString(Widen(text).c_str());
+    result.bstrVal = SysAllocString(win::Utf16FromUtf8(text).c_str());
 }
 // Takes over the reference.
 void SetResult(VARIANT& result, IDispatch* object) {
@@ -170,7 +171,7 @@ public:
         } else if (member->access == Access::Method) {
             kind = Kind::Call;
         }
-        std::string call = typeName_ + "." + Narrow(member->name) + (kind == Kind::Put ? "=" : "");
+        std::string call = typeName_ + "." + win::Utf8FromUtf16(member->name) + (kind == Kind::Put ? "=" : "");
         if ((kind == Kind::Put && member->access != Access::GetPut) ||
             (kind == Kind::Call && (flags & DISPATCH_METHOD) == 0) ||
             (kind == Kind::Get && (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0)) {
@@ -271,7 +272,7 @@ private:
         if (exception != nullptr) {
             *exception = EXCEPINFO{};
             exception->bstrSource = SysAllocString(kErrorSource);
-            exception->bstrDescription = SysAllocString(Widen(failure.Description()).c_str());
+            exception->bstrDescription = SysAllocString(win::Utf16FromUtf8(failure.Description()).c_str());
             exception->scode = static_cast<SCODE>(failure.Number());
         }
         return DISP_E_EXCEPTION;
@@ -308,7 +309,9 @@ std::string Describe(const VARIANT& given) {
             text = FormatDouble(value.dblVal);
             break;
         case VT_BSTR:
-            text.assign(1, '"').append(Narrow(value.bstrVal != nullptr ? value.bstrVal : L"")).push_back('"');
+            text.assign(1, '"')
+                .append(win::Utf8FromUtf16(value.bstrVal != nullptr ? value.bstrVal : L""))
+                .push_back('"');
             break;
         case VT_DISPATCH:
         case VT_UNKNOWN: {

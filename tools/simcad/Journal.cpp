@@ -1,6 +1,6 @@
 #include "Journal.h"
 
-#include <limits>
+#include "win/Utf16.h"
 
 namespace vantrel::simcad {
 namespace {
@@ -43,7 +43,7 @@ void Journal::Line(std::string_view text) {
     }
     if (listBox_ != nullptr) {
         if (waiting_.empty()) SetTimer(GetParent(listBox_), timerId_, kShowDelayMs, nullptr);
-        waiting_.push_back(Widen(text));
+        waiting_.push_back(win::Utf16FromUtf8(text));
     }
 }
 

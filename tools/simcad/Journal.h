@@ -11,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "win/Utf16.h"
-
 namespace vantrel::simcad {
 
 class Journal {
@@ -47,8 +45,5 @@ private:
     std::vector<std::wstring> waiting_;
     unsigned long sequence_ = 0;
 };
-
-inline std::wstring Widen(std::string_view utf8) { return win::Utf16FromUtf8(utf8); }
-inline std::string Narrow(std::wstring_view utf16) { return win::Utf8FromUtf16(utf16); }
 
 }  // namespace vantrel::simcad

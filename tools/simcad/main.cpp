@@ -25,6 +25,7 @@
 #include "Journal.h"
 #include "Registration.h"
 #include "SimcadProtocol.h"
+#include "win/Utf16.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ int Run(const std::vector<std::wstring>& arguments) {
     try {
         host = SimulatedHost::FromScenario(*scenario);
     } catch (const std::exception& error) {
-        Complain(scenarioPath + L": " + Widen(error.what()));
+        Complain(scenarioPath + L": " + vantrel::win::Utf16FromUtf8(error.what()));
         return kBadScenario;
     }
 
@@ -174,7 +175,7 @@ int Run(const std::vector<std::wstring>& arguments) {
     std::optional<ProgIdRegistration> registration = ProgIdRegistration::Claim(refusal);
     if (!registration) {
         Complain(refusal);
-        journal.Line("refused: " + Narrow(refusal));
+        journal.Line("refused: " + vantrel::win::Utf8FromUtf16(refusal));
         return kRefused;
     }
 

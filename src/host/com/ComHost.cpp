@@ -207,7 +207,7 @@ public:
     explicit ComHostLocator(std::shared_ptr<ComSession> session) : session_(std::move(session)) {}
 
     std::shared_ptr<Application> GetRunningApplication(std::string_view progId) override {
-        const std::wstring name = Utf16FromUtf8(progId);
+        const std::wstring name = win::Utf16FromUtf8(progId);
         CLSID clsid{};
         HRESULT hr = ::CLSIDFromProgID(name.c_str(), &clsid);
         if (FAILED(hr)) throw FailureFromStatus(hr);

@@ -1,5 +1,5 @@
 // Owning wrappers for the two COM value types the host link passes around,
-// and the UTF-8 <-> UTF-16 conversion at the COM boundary.
+// and a BSTR's text as UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -13,10 +13,9 @@
 
 namespace vantrel::host::com {
 
-using win::Utf16FromUtf8;
-using win::Utf8FromUtf16;
-inline std::string Utf8FromUtf16(const wchar_t* text, std::size_t length) {
-    return text == nullptr ? std::string() : Utf8FromUtf16(std::wstring_view(text, length));
+// A BSTR's text; a null BSTR is the empty string, as COM has it.
+inline std::string Utf8FromBstr(const BSTR text) {
+    return text == nullptr ? std::string() : win::Utf8FromUtf16(std::wstring_view(text, ::SysStringLen(text)));
 }
 
 // A BSTR that is freed exactly once. Out() frees the current string first, so
@@ -34,7 +33,7 @@ public:
     [[nodiscard]] BSTR Get() const noexcept { return value_; }
     [[nodiscard]] std::size_t Length() const noexcept { return ::SysStringLen(value_); }
     [[nodiscard]] bool Empty() const noexcept { return Length() == 0; }
-    [[nodiscard]] std::string Utf8() const { return Utf8FromUtf16(value_, Length()); }
+    [[nodiscard]] std::string Utf8() const { return Utf8FromBstr(value_); }
     BSTR* Out() noexcept;
     // Takes ownership of a string the caller allocated.
     void Attach(BSTR value) noexcept;

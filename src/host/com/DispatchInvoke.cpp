@@ -57,7 +57,7 @@ DISPID LookUp(ComSession& session, IDispatch& object, std::string_view type, std
     DISPID id = DISPID_UNKNOWN;
     const HRESULT hr = RetryWhileBusy(
         session.busy, [&] { return object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
-    if (FAILED(hr)) throw Failure(hr, StatusText(hr) + " (" + Utf8FromUtf16(member) + ")");
+    if (FAILED(hr)) throw Failure(hr, StatusText(hr) + " (" + win::Utf8FromUtf16(member) + ")");
     if (!type.empty()) session.dispIds.Store(type, member, id);
     return id;
 }
@@ -203,7 +203,7 @@ std::string StatusText(HRESULT hr) {
     const auto last = text.find_last_not_of(L" \t\r\n");
     text.erase(last == std::wstring::npos ? 0 : last + 1);
     if (text.empty()) return "Automation error";
-    return Utf8FromUtf16(text);
+    return win::Utf8FromUtf16(text);
 }
 
 Failure FailureFromStatus(HRESULT hr) { return Failure(hr, StatusText(hr)); }
@@ -217,7 +217,7 @@ HRESULT HresultFromWCode(WORD code) noexcept {
 Failure FailureFromException(HRESULT hr, const EXCEPINFO& info) {
     const HRESULT number = EffectiveStatus(hr, info);
     if (hr == DISP_E_EXCEPTION && ::SysStringLen(info.bstrDescription) != 0) {
-        return Failure(number, Utf8FromUtf16(info.bstrDescription, ::SysStringLen(info.bstrDescription)));
+        return Failure(number, Utf8FromBstr(info.bstrDescription));
     }
     return Failure(number, StatusText(number));
 }
@@ -228,8 +228,7 @@ int ToInt(const Variant& value) { return Converted(value, VT_I4).Get().lVal; }
 
 std::string ToString(const Variant& value) {
     const Variant text = Converted(value, VT_BSTR);
-    const BSTR bstr = text.Get().bstrVal;
-    return Utf8FromUtf16(bstr, ::SysStringLen(bstr));
+    return Utf8FromBstr(text.Get().bstrVal);
 }
 
 }  // namespace vantrel::host::com

@@ -8,7 +8,7 @@
 #include "host/Failure.h"
 #include "resource.h"
 #include "ui/win32/MdlTransparent.h"
-#include "ui/win32/WideText.h"
+#include "win/Utf16.h"
 
 namespace vantrel::ui::win32 {
 namespace {
@@ -88,7 +88,7 @@ void FrmMainWindow::Create(HINSTANCE instance) {
     InitCommonControlsEx(&icc);
     RegisterWindowClass(instance, &FrmMainWindow::WindowProc);
 
-    const std::wstring title = Utf8ToWide(kWindowTitle);
+    const std::wstring title = win::Utf16FromUtf8(kWindowTitle);
     const HWND window = CreateWindowExW(kWindowExStyle, kClassName, title.c_str(), kWindowStyle, CW_USEDEFAULT,
                                         CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
     if (!window) throw Failure(LastErrorStatus(), "The main window could not be created.");
@@ -116,7 +116,8 @@ void FrmMainWindow::Raise(Event event, int index) {
     } catch (const std::exception& failure) {
         // FrmMain reports its own failures; this is only a last line so that
         // nothing unwinds through the system's window procedure.
-        MessageBoxW(window_, Utf8ToWide(failure.what()).c_str(), Utf8ToWide(kAppTitle).c_str(), MB_OK | MB_ICONHAND);
+        MessageBoxW(window_, win::Utf16FromUtf8(failure.what()).c_str(), win::Utf16FromUtf8(kAppTitle).c_str(),
+                    MB_OK | MB_ICONHAND);
     }
     if (outcome == EventOutcome::Ended) End();
 }
@@ -320,7 +321,7 @@ void FrmMainWindow::ClearRows() {
 
 void FrmMainWindow::AddRow(std::int32_t position, std::string_view label) {
     if (position < 1) throw Failure(status::kInvalidArgument, "Row positions start at 1.");
-    std::wstring text = Utf8ToWide(label);
+    std::wstring text = win::Utf16FromUtf8(label);
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = position - 1;
@@ -347,7 +348,7 @@ void FrmMainWindow::AddSubItem(std::int32_t position, std::string_view text) {
     if (subItem >= static_cast<int>(kColumnCount)) {
         throw Failure(status::kInvalidArgument, "Row " + std::to_string(position) + " has no further column.");
     }
-    std::wstring wide = Utf8ToWide(text);
+    std::wstring wide = win::Utf16FromUtf8(text);
     LVITEMW item{};
     item.iSubItem = subItem;
     item.pszText = wide.data();
@@ -399,8 +400,8 @@ void FrmMainWindow::MakeTransparent(NativeWindow window, std::uint8_t alpha) {
 }
 
 void FrmMainWindow::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
-    const std::wstring wideText = Utf8ToWide(text);
-    const std::wstring wideTitle = Utf8ToWide(title);
+    const std::wstring wideText = win::Utf16FromUtf8(text);
+    const std::wstring wideTitle = win::Utf16FromUtf8(title);
     const UINT type = MB_OK | (style == MessageStyle::Critical ? MB_ICONHAND : 0u);
     if (MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), type) == 0) {
         throw Failure(LastErrorStatus(), "The message could not be shown.");
@@ -411,7 +412,7 @@ std::string FrmMainWindow::DecimalSeparator() {
     wchar_t separator[LOCALE_NAME_MAX_LENGTH]{};
     const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, LOCALE_NAME_MAX_LENGTH);
     if (length <= 1) throw Failure(LastErrorStatus(), "The decimal separator of the user's locale could not be read.");
-    return WideToUtf8(std::wstring_view(separator, static_cast<std::size_t>(length - 1)));
+    return win::Utf8FromUtf16(std::wstring_view(separator, static_cast<std::size_t>(length - 1)));
 }
 
 }  // namespace vantrel::ui::win32
