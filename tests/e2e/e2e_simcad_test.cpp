@@ -157,6 +157,9 @@ TEST(Simcad, ReportsTheHostsFailuresAsDispExceptionWithItsScodeAndDescription) {
     EXPECT_EQ(static_cast<std::uint32_t>(failed.scode), 0x80210051u);
     EXPECT_EQ(failed.description, L"No active paper space viewport");
 
+    // A call it never answers would make a fault that never fires: refused.
+    EXPECT_FALSE(host.Send("fault Document.Regenerate 0x80210064 once Invalid input"));
+    EXPECT_FALSE(host.Send("busy Document.Mspace= 500"));
     ASSERT_TRUE(host.Send("fault Document.Regen 0x80210064 once Invalid input"));
     const Outcome injected = Call(document.Get(), L"Regen", DISPATCH_METHOD, {Int(1)});
     EXPECT_EQ(injected.result, DISP_E_EXCEPTION);

@@ -79,7 +79,9 @@ std::optional<Command> ParseCommand(std::string_view text) {
         std::string mode;
         words >> command.fault.call >> number >> mode;
         const auto status = ParseStatus(number);
-        if (command.fault.call.empty() || !status || !ParseMode(mode, command.fault)) return std::nullopt;
+        if (!host::simulated::IsCallName(command.fault.call) || !status || !ParseMode(mode, command.fault)) {
+            return std::nullopt;
+        }
         command.fault.number = *status;
         std::getline(words >> std::ws, command.fault.description);
         command.kind = CommandKind::Fault;
@@ -89,7 +91,7 @@ std::optional<Command> ParseCommand(std::string_view text) {
         std::string ms;
         words >> command.fault.call >> ms;
         const auto duration = ParseNumber<int>(ms);
-        if (command.fault.call.empty() || !duration || *duration < 0) return std::nullopt;
+        if (!host::simulated::IsCallName(command.fault.call) || !duration || *duration < 0) return std::nullopt;
         command.kind = CommandKind::Busy;
         command.fault.number = status::kCallRejected;
         command.fault.description = "Call was rejected by callee.";

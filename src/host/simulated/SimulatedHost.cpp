@@ -361,24 +361,6 @@ std::optional<std::int32_t> ParseStatus(std::string_view text) {
     return ParseInteger<std::int32_t>(text);
 }
 
-// "Object.Member" or "Object.Member=".
-bool IsCallName(std::string_view call) {
-    const auto dot = call.find('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 >= call.size()) {
-        return false;
-    }
-    std::string_view member = call.substr(dot + 1);
-    if (member.back() == '=') {
-        member.remove_suffix(1);
-    }
-    const auto word = [](std::string_view w) {
-        return !w.empty() && std::all_of(w.begin(), w.end(), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-        });
-    };
-    return word(call.substr(0, dot)) && word(member);
-}
-
 [[noreturn]] void Malformed(std::size_t line, std::string_view what) {
     throw std::invalid_argument("scenario line " + std::to_string(line) + ": " + std::string(what));
 }
@@ -490,7 +472,7 @@ std::shared_ptr<SimulatedHost> SimulatedHost::FromScenario(std::string_view text
             Fault fault;
             fault.call = std::string(NextWord(rest));
             if (!IsCallName(fault.call)) {
-                Malformed(lineNumber, "fail needs a call name such as Document.MSpace=");
+                Malformed(lineNumber, "fail needs a call the host answers, such as Document.MSpace=");
             }
             const std::optional<std::int32_t> number = ParseStatus(NextWord(rest));
             if (!number) {

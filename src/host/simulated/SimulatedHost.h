@@ -32,6 +32,7 @@
 // Items named before any `document` go to an implicit document "Drawing1".
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -58,6 +59,12 @@ inline constexpr std::array<std::string_view, 17> kCallNames = {
     "Entity.ObjectName",        "Entity.CustomScale",
     "Entity.Display",
 };
+
+// Faults are named by these calls: a name the host never answers would make a
+// fault that never fires.
+inline bool IsCallName(std::string_view call) noexcept {
+    return std::find(kCallNames.begin(), kCallNames.end(), call) != kCallNames.end();
+}
 
 struct JournalEntry {
     std::string call;       // "Document.MSpace="
