@@ -409,6 +409,8 @@ struct StartupPhases {
     double visibleMs = -1.0;
 };
 
+// Host operations the load makes on the sample sheet: attach (ActiveDocument),
+// then ActiveSpace, ActiveSpace=, Application, ZoomExtents and MSpace=.
 constexpr std::size_t kLoadCalls = 6;
 
 std::optional<StartupPhases> StartupPhasesOnce(const Options& options, int run) {
@@ -462,8 +464,8 @@ void SayStartupPhases(const Options& options) {
     const double v = Median(visible);
     Say("start-up phases, medians of " + std::to_string(visible.size()) +
         " separate runs watching the journal every ms: controls made (hidden) at " + Fixed(c, 0) +
-        " ms; first host call answered at " + Fixed(f, 0) + " ms (attach " + Fixed(f - c, 0) +
-        " ms); the load's 6 calls answered at " + Fixed(l, 0) + " ms (preparation " + Fixed(l - f, 0) +
+        " ms; first host call answered at " + Fixed(f, 0) + " ms (attach " + Fixed(f - c, 0) + " ms); the load's " +
+        std::to_string(kLoadCalls) + " calls answered at " + Fixed(l, 0) + " ms (preparation " + Fixed(l - f, 0) +
         " ms); visible with 12 rows at " + Fixed(v, 0) + " ms (fills and showing " + Fixed(v - l, 0) + " ms)");
 }
 
@@ -510,7 +512,8 @@ bool Startup(const Options& options) {
         names += CallName(call);
     }
     Say("start-up: load round trips in simcad's journal: " + std::to_string(loadCalls.size()) + " (" + names +
-        "); host operations the load makes on this sheet: 6 (goal: one round trip each)");
+        "); host operations the load makes on this sheet: " + std::to_string(kLoadCalls) +
+        " (goal: one round trip each)");
     SayStartupPhases(options);
     return true;
 }
