@@ -52,4 +52,10 @@ constexpr bool IsBusyStatus(std::int32_t number) noexcept {
     return number == status::kCallRejected || number == status::kRetryLater;
 }
 
+// The host's own refusal of a call: an automation exception, whose scode the
+// host gives in its facility (0x8021xxxx), or without a code of its own.
+constexpr bool IsHostRefusal(std::int32_t number) noexcept {
+    return number == status::kDispException || (static_cast<std::uint32_t>(number) & 0xFFFF0000U) == 0x80210000U;
+}
+
 }  // namespace vantrel

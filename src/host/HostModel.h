@@ -20,12 +20,16 @@ inline constexpr int kRegenAllViewports = 1;      // Regen argument
 inline constexpr std::string_view kViewportObjectName = "AcDbViewport";
 
 // One item of paper space: a viewport, or any other entity of the layout
-// (lines, text, block references). Only viewports answer CustomScale and Display.
+// (lines, text, block references). Only viewports answer CustomScale,
+// DisplayLocked and Display.
 class Entity {
 public:
     virtual ~Entity() = default;
     virtual std::string ObjectName() = 0;
     virtual double CustomScale() = 0;
+    // A display-locked viewport keeps its scale: the host sends zooms made
+    // while it is active to the sheet instead.
+    virtual bool DisplayLocked() = 0;
     virtual void Display(bool on) = 0;
 };
 
@@ -66,11 +70,18 @@ public:
     virtual void Regen(int which) = 0;
 };
 
+// How long a call that a busy host rejects is tried again before it fails
+// with a busy status: the load and the user's actions wait a few seconds
+// (the window keeps painting); a timer tick does not wait at all.
+enum class BusyWait { Patient, Immediate };
+
 // The running-object lookup: finds a running instance only, never starts one.
 class HostLocator {
 public:
     virtual ~HostLocator() = default;
     virtual std::shared_ptr<Application> GetRunningApplication(std::string_view progId) = 0;
+    // Applies to every call made through the objects of this locator from now on.
+    virtual void SetBusyWait(BusyWait wait) = 0;
 };
 
 }  // namespace vantrel::host

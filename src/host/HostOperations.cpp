@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "ui/NumberText.h"
-
 namespace vantrel::host {
 namespace {
 
@@ -41,27 +39,53 @@ Attachment Attach(HostLocator& locator) {
 }
 
 void PrepareDrawing(Document& document) {
+    // ActiveSpace is the drawing's TILEMODE: it reads paper space also while
+    // model space is active inside a floating viewport, and writing it can
+    // leave that on. Zooms act on the current view, so the zoom to the
+    // extents is made in paper space proper, on the sheet, never on a viewport.
     if (document.ActiveSpace() != kPaperSpace) {
         document.SetActiveSpace(kPaperSpace);
     }
+    document.SetMSpace(false);
     {
         std::shared_ptr<Application> application = document.Application();
         Require(application).ZoomExtents();
     }
+    // Back to the viewport last active.
     document.SetMSpace(true);
 }
 
-std::string CurrentScaleText(Document& document, bool architectural, std::string_view decimalSeparator) {
-    double scale = 0.0;
+ZoomOutcome ZoomActiveViewport(Document& document, double factor) {
+    // A zoom goes to the current view: on the Model tab the model view, in
+    // paper space proper the sheet, in a display-locked viewport the sheet too.
+    // None of those is ever zoomed by a scale factor.
+    if (document.ActiveSpace() != kPaperSpace) {
+        return ZoomOutcome::ModelTab;
+    }
+    try {
+        // Returns to the viewport last active; the host refuses it when no
+        // floating viewport is switched on.
+        document.SetMSpace(true);
+    } catch (const Failure& failure) {
+        if (IsHostRefusal(failure.Number())) {
+            return ZoomOutcome::NoViewportOn;
+        }
+        throw;
+    }
     {
         std::shared_ptr<Entity> viewport = document.ActivePViewport();
-        scale = Require(viewport).CustomScale();
+        if (Require(viewport).DisplayLocked()) {
+            return ZoomOutcome::ActiveViewportLocked;
+        }
     }
-    if (architectural) {
-        // Paper inches that stand for one foot of the model.
-        return ui::NumberText(12.0 * scale, decimalSeparator) + " = 1'-0";
-    }
-    return ui::NumberText(scale, decimalSeparator);
+    std::shared_ptr<Application> application = document.Application();
+    Require(application).ZoomScaled(factor, kScaledRelativeToPaper);
+    return ZoomOutcome::Zoomed;
+}
+
+double ActiveViewportScale(Document& document) {
+    std::shared_ptr<Entity> viewport = document.ActivePViewport();
+    return Require(viewport).CustomScale();
 }
 
 void ActivateRandomViewport(Document& document, RandomSource& random) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "host/Failure.h"
@@ -22,13 +21,27 @@ struct Attachment {
 // Throws Failure (no running instance, no active document, not a document).
 Attachment Attach(HostLocator& locator);
 
-// Paper space (written only when not already), zoom to extents through the
-// document's application, model space active inside the viewport.
+// Paper space (written only when not already), paper space proper, zoom to
+// the extents of the sheet through the document's application, model space
+// active inside the viewport last active. No viewport's scale changes.
 void PrepareDrawing(Document& document);
 
-// "Current Scale": 12 x CustomScale followed by " = 1'-0" when Architectural
-// is chosen, the bare CustomScale otherwise, in the given decimal separator.
-std::string CurrentScaleText(Document& document, bool architectural, std::string_view decimalSeparator);
+// Why a zoom to a scale was not made.
+enum class ZoomOutcome {
+    Zoomed,
+    ModelTab,              // the Model tab is active: no viewport to zoom
+    NoViewportOn,          // the layout has no floating viewport switched on
+    ActiveViewportLocked,  // the active viewport is display-locked
+};
+
+// Zooms the active floating viewport to `factor` relative to paper-space
+// units. Only ever a floating viewport: from paper space proper it first
+// returns to the viewport last active; the Model tab, a layout without a
+// viewport on and a locked viewport are refused, with nothing zoomed.
+ZoomOutcome ZoomActiveViewport(Document& document, double factor);
+
+// The active viewport's CustomScale (paper units per model unit).
+double ActiveViewportScale(Document& document);
 
 // "Next VPort": counts the viewports of paper space (other items skipped),
 // draws one of them other than the first (the sheet's own) and activates it:

@@ -9,7 +9,15 @@
 
 namespace vantrel::ui {
 
-enum class MessageStyle : int { Plain = 0, Critical = 16 };
+// Message box styles: buttons plus icon, as the platform numbers them.
+enum class MessageStyle : int {
+    Plain = 0,         // OK, no icon
+    Critical = 16,     // OK, stop icon
+    RetryCancel = 53,  // Retry and Cancel, warning icon
+};
+
+// The button that closed a message box.
+enum class MessageAnswer { Ok, Retry, Cancel };
 
 enum class NativeWindow { Main, List };
 
@@ -40,8 +48,9 @@ public:
     virtual int TransparentState() = 0;
     virtual void MakeTransparent(NativeWindow window, std::uint8_t alpha) = 0;
 
-    // A modal message box owned by the window. Returns when the user closed it.
-    virtual void ShowMessage(std::string_view text, std::string_view title, MessageStyle style) = 0;
+    // A modal message box owned by the window. Returns when the user closed it,
+    // with the button that closed it.
+    virtual MessageAnswer ShowMessage(std::string_view text, std::string_view title, MessageStyle style) = 0;
 
     // The user's decimal separator for numbers shown to the user.
     virtual std::string DecimalSeparator() = 0;

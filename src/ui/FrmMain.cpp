@@ -7,6 +7,7 @@
 #include "host/Failure.h"
 #include "host/HostOperations.h"
 #include "ui/ErrorReport.h"
+#include "ui/NumberText.h"
 
 namespace vantrel::ui {
 namespace {
@@ -15,6 +16,16 @@ using catalog::ScaleType;
 
 constexpr std::int32_t kObjectNotSet = 91;
 constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
+
+// Plain boxes titled Vantrel for what the program will not do to the drawing.
+constexpr std::string_view kModelTabText =
+    "The Model tab is active. Switch to a layout with a viewport to zoom to a scale.";
+constexpr std::string_view kNoViewportOnText =
+    "No viewport is switched on in this layout. Switch one on to zoom to a scale.";
+constexpr std::string_view kViewportLockedText = "The active viewport is locked. Unlock it to change its scale.";
+constexpr std::string_view kHostBusyText =
+    "AutoCAD is busy: a command or a dialog is open in it.\r\n\r\n"
+    "Finish it there, then choose Retry; or choose Cancel.";
 constexpr std::uint8_t kTranslucentWindow = 186;
 constexpr std::uint8_t kTranslucentList = 100;
 constexpr std::uint8_t kOpaque = 255;
@@ -69,6 +80,35 @@ void Guarded(FrmMain& form, std::string_view location, Body&& body) {
         form.ReportError(location);
     }
 }
+
+std::string_view RefusalText(host::ZoomOutcome outcome) noexcept {
+    switch (outcome) {
+        case host::ZoomOutcome::ModelTab:
+            return kModelTabText;
+        case host::ZoomOutcome::NoViewportOn:
+            return kNoViewportOnText;
+        case host::ZoomOutcome::ActiveViewportLocked:
+            return kViewportLockedText;
+        case host::ZoomOutcome::Zoomed:
+            break;
+    }
+    return {};
+}
+
+// A timer tick never waits for a busy host; what it interrupts goes on with
+// the wait it had.
+class ImmediateBusyWait {
+public:
+    explicit ImmediateBusyWait(host::HostLocator& locator) : locator_(locator) {
+        locator_.SetBusyWait(host::BusyWait::Immediate);
+    }
+    ~ImmediateBusyWait() { locator_.SetBusyWait(host::BusyWait::Patient); }
+    ImmediateBusyWait(const ImmediateBusyWait&) = delete;
+    ImmediateBusyWait& operator=(const ImmediateBusyWait&) = delete;
+
+private:
+    host::HostLocator& locator_;
+};
 
 // Counts the program's open message boxes, also when showing one throws.
 class OpenBox {
@@ -145,8 +185,14 @@ void FrmMain::ReleaseHost() noexcept {
 
 void FrmMain::Form_Load() {
     Guarded(*this, "Form_Load", [this] {
-        AcadProj();
-        host::PrepareDrawing(Doc());
+        const bool prepared = Patiently([this] {
+            AcadProj();
+            host::PrepareDrawing(*Doc());
+        });
+        if (!prepared) {
+            // The host is there but busy, and the user gave up waiting for it.
+            Unload();
+        }
         SelectOption(0);
         Architectural();
     });
@@ -172,8 +218,9 @@ void FrmMain::Option1_Click(std::int16_t index) {
 }
 
 void FrmMain::CmdOK_Click() {
-    scales();
-    Unload();
+    if (scales()) {
+        Unload();
+    }
 }
 
 void FrmMain::CmdExit_Click() {
@@ -183,16 +230,21 @@ void FrmMain::CmdExit_Click() {
 
 void FrmMain::CmdGetscale_Click() {
     Guarded(*this, "CmdGetScale_Click", [this] {
-        host::Document& document = Doc();
+        double scale = 0.0;
+        if (!Patiently([this, &scale] { scale = host::ActiveViewportScale(*Doc()); })) {
+            return;
+        }
         const bool architectural = controls_.IsOptionChecked(static_cast<int>(ScaleType::Architectural));
         const std::string separator = controls_.DecimalSeparator();
-        const std::string text = host::CurrentScaleText(document, architectural, separator);
+        // Architectural: the paper inches that stand for one foot of the model.
+        const std::string text =
+            architectural ? NumberText(12.0 * scale, separator) + " = 1'-0" : NumberText(scale, separator);
         ShowMessage(text, kAppTitle, MessageStyle::Plain);
     });
 }
 
 void FrmMain::CmdNext_Click() {
-    Guarded(*this, "CmdNext_Click", [this] { host::ActivateRandomViewport(Doc(), random_); });
+    Guarded(*this, "CmdNext_Click", [this] { Patiently([this] { host::ActivateRandomViewport(*Doc(), random_); }); });
 }
 
 void FrmMain::ChkTransparent_Click() {
@@ -209,10 +261,12 @@ void FrmMain::LVscales_DblClick() { scales(); }
 
 void FrmMain::Timer1_Timer() {
     // Never a second box over one of ours: while "AutoCad Not Running" is
-    // open the program is already on its way out.
+    // open the program is already on its way out, and while the busy box is
+    // open the user decides.
     if (openMessageBoxes_ > 0) {
         return;
     }
+    const ImmediateBusyWait immediate(locator_);
     AcadProj();
 }
 
@@ -228,9 +282,13 @@ void FrmMain::AcadProj() {
         acadDoc_ = std::move(attachment.document);
         return;
     } catch (const Failure& failure) {
-        // A busy host is still there: keep what we have and try at the next tick.
-        if (IsBusyStatus(failure.Number()) && acadDoc_) {
-            return;
+        // A busy host is still there, never "not running": a tick keeps what
+        // it has and tries again at the next; the load asks the user.
+        if (IsBusyStatus(failure.Number())) {
+            if (acadDoc_) {
+                return;
+            }
+            throw;
         }
     } catch (const std::exception&) {
     }
@@ -243,11 +301,8 @@ void FrmMain::Machine() { Fill(ScaleType::Machine); }
 void FrmMain::Civil() { Fill(ScaleType::Civil); }
 void FrmMain::Metric() { Fill(ScaleType::Metric); }
 
-void FrmMain::scales() {
-    std::shared_ptr<host::Application> application = Doc().Application();
-    if (!application) {
-        throw Failure(kObjectNotSet, std::string(kObjectNotSetText));
-    }
+bool FrmMain::scales() {
+    const std::shared_ptr<host::Document> document = Doc();
     for (int type = 0; type < catalog::kScaleTypeCount; ++type) {
         if (!controls_.IsOptionChecked(type)) {
             continue;
@@ -256,10 +311,20 @@ void FrmMain::scales() {
         if (!row) {
             continue;  // nothing selected: nothing to zoom to
         }
-        if (const std::optional<double> factor = catalog::LookupZoomFactor(static_cast<ScaleType>(type), *row)) {
-            application->ZoomScaled(*factor, host::kScaledRelativeToPaper);
+        const std::optional<double> factor = catalog::LookupZoomFactor(static_cast<ScaleType>(type), *row);
+        if (!factor) {
+            continue;
+        }
+        host::ZoomOutcome outcome = host::ZoomOutcome::Zoomed;
+        if (!Patiently([&] { outcome = host::ZoomActiveViewport(*document, *factor); })) {
+            return false;
+        }
+        if (outcome != host::ZoomOutcome::Zoomed) {
+            ShowMessage(RefusalText(outcome), kAppTitle, MessageStyle::Plain);
+            return false;
         }
     }
+    return true;
 }
 
 void FrmMain::ReportError(std::string_view location) {
@@ -312,16 +377,22 @@ void FrmMain::Unload() {
 
 void FrmMain::End() { throw ProgramEnd{}; }
 
-void FrmMain::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
+MessageAnswer FrmMain::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
     const OpenBox open(openMessageBoxes_);
-    controls_.ShowMessage(text, title, style);
+    return controls_.ShowMessage(text, title, style);
 }
 
-host::Document& FrmMain::Doc() {
+bool FrmMain::AskRetryWhileBusy() {
+    return ShowMessage(kHostBusyText, kAppTitle, MessageStyle::RetryCancel) == MessageAnswer::Retry;
+}
+
+std::shared_ptr<host::Document> FrmMain::Doc() {
     if (!acadDoc_) {
         throw Failure(kObjectNotSet, std::string(kObjectNotSetText));
     }
-    return *acadDoc_;
+    // A tick may replace AcadDoc while a host call waits; the caller's own
+    // reference keeps the document it works on alive until it is done.
+    return acadDoc_;
 }
 
 }  // namespace vantrel::ui

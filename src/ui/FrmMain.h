@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "catalog/ScaleCatalog.h"
+#include "host/Failure.h"
 #include "host/HostModel.h"
 #include "host/RandomSource.h"
 #include "ui/Controls.h"
@@ -70,7 +71,10 @@ public:
     void Machine();
     void Civil();
     void Metric();
-    void scales();
+    // Zooms the active viewport to the selected row's scale. False when the
+    // zoom was refused or the user gave up on a busy host: "Ok" then leaves
+    // the window open.
+    bool scales();
     // Shows the "App Error" box for the failure being handled; call only
     // from inside a catch block.
     void ReportError(std::string_view location);
@@ -83,9 +87,29 @@ private:
     void SelectOption(int index);
     void Unload();
     [[noreturn]] void End();
-    void ShowMessage(std::string_view text, std::string_view title, MessageStyle style);
+    MessageAnswer ShowMessage(std::string_view text, std::string_view title, MessageStyle style);
     // AcadDoc, or failure 91 when no attach has filled it.
-    host::Document& Doc();
+    std::shared_ptr<host::Document> Doc();
+    // The host stayed busy for the whole wait of a call: Retry or Cancel.
+    bool AskRetryWhileBusy();
+    // Runs a host action; while it fails because the host is busy, asks the
+    // user whether to try it again. False when the user cancelled.
+    template <class Action>
+    bool Patiently(Action&& action) {
+        for (;;) {
+            try {
+                action();
+                return true;
+            } catch (const Failure& failure) {
+                if (!IsBusyStatus(failure.Number())) {
+                    throw;
+                }
+            }
+            if (!AskRetryWhileBusy()) {
+                return false;
+            }
+        }
+    }
 
     Controls& controls_;
     host::HostLocator& locator_;

@@ -43,6 +43,8 @@ public:
     int mostOpenBoxes = 0;
     // Runs while a box is "open", e.g. to deliver a timer tick meanwhile.
     std::function<void(const ShownBox&)> whileBoxOpen;
+    // The user's answers to Retry/Cancel boxes, in turn; Cancel once they run out.
+    std::vector<ui::MessageAnswer> answers;
 
     // The `occurrence`-th call (1-based) of `call` from now on, and every later
     // one, runs `thrower`.
@@ -99,7 +101,7 @@ public:
         Enter("MakeTransparent");
         opacity.emplace_back(window, alpha);
     }
-    void ShowMessage(std::string_view text, std::string_view title, ui::MessageStyle style) override {
+    ui::MessageAnswer ShowMessage(std::string_view text, std::string_view title, ui::MessageStyle style) override {
         Enter("ShowMessage");
         if (rowChangesOpen) ++boxesWhileRowChangesOpen;
         boxes.push_back({std::string(text), std::string(title), style});
@@ -108,6 +110,11 @@ public:
             const ShownBox box = boxes.back();
             whileBoxOpen(box);
         }
+        if (style != ui::MessageStyle::RetryCancel) return ui::MessageAnswer::Ok;
+        if (answers.empty()) return ui::MessageAnswer::Cancel;
+        const ui::MessageAnswer answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
     }
     std::string DecimalSeparator() override {
         Enter("DecimalSeparator");

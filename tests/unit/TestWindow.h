@@ -60,6 +60,18 @@ inline std::vector<std::vector<std::string>> TableRows(catalog::ScaleType type) 
 
 inline ShownBox NotRunningBox() { return {"AutoCad Not Running", "Vantrel", ui::MessageStyle::Critical}; }
 
+// What the program will not do to the drawing, and a host that stays busy.
+inline const ShownBox kModelTabBox{"The Model tab is active. Switch to a layout with a viewport to zoom to a scale.",
+                                   "Vantrel", ui::MessageStyle::Plain};
+inline const ShownBox kNoViewportOnBox{"No viewport is switched on in this layout. Switch one on to zoom to a scale.",
+                                       "Vantrel", ui::MessageStyle::Plain};
+inline const ShownBox kLockedBox{"The active viewport is locked. Unlock it to change its scale.", "Vantrel",
+                                 ui::MessageStyle::Plain};
+inline const ShownBox kBusyBox{
+    "AutoCAD is busy: a command or a dialog is open in it.\r\n\r\nFinish it there, then choose Retry; or choose "
+    "Cancel.",
+    "Vantrel", ui::MessageStyle::RetryCancel};
+
 inline ShownBox ErrorBox(std::string_view location, std::int32_t number, std::string_view description) {
     return {ui::ErrorReportText(location, number, description), "App Error", ui::MessageStyle::Critical};
 }

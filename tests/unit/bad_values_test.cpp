@@ -240,6 +240,7 @@ public:
         }
         return std::make_shared<EmptyingApplication>(std::move(application), empty_);
     }
+    void SetBusyWait(host::BusyWait wait) override { inner_.SetBusyWait(wait); }
 
 private:
     host::HostLocator& inner_;

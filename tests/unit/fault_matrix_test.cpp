@@ -37,6 +37,9 @@ struct HandlerUnderTest {
     std::vector<std::string> calls;  // every host call it makes, in the order first made
 };
 
+const std::vector<std::string> kZoomCalls = {"Document.ActiveSpace", "Document.MSpace=",     "Document.ActivePViewport",
+                                             "Entity.DisplayLocked", "Document.Application", "Application.ZoomScaled"};
+
 const std::vector<HandlerUnderTest>& Handlers() {
     static const std::vector<HandlerUnderTest> handlers = {
         {"Load",
@@ -44,10 +47,10 @@ const std::vector<HandlerUnderTest>& Handlers() {
          0,
          "Form_Load",
          {"Locator.GetActiveObject", "Application.ActiveDocument", "Document.ActiveSpace",
-          "Document.ActiveSpace=", "Document.Application", "Application.ZoomExtents", "Document.MSpace="}},
+          "Document.ActiveSpace=", "Document.MSpace=", "Document.Application", "Application.ZoomExtents"}},
         {"Tick", Event::TimerTick, 0, nullptr, {"Locator.GetActiveObject", "Application.ActiveDocument"}},
-        {"Ok", Event::OkClick, 0, "CmdOK_Click", {"Document.Application", "Application.ZoomScaled"}},
-        {"ListApply", Event::ListApply, 0, "LVscales_DblClick", {"Document.Application", "Application.ZoomScaled"}},
+        {"Ok", Event::OkClick, 0, "CmdOK_Click", kZoomCalls},
+        {"ListApply", Event::ListApply, 0, "LVscales_DblClick", kZoomCalls},
         {"CurrentScale",
          Event::GetScaleClick,
          0,
@@ -91,7 +94,7 @@ const std::vector<ErrorKind> kErrorKinds = {
 const std::vector<ErrorKind> kAttachErrorKinds = {
     {"RetryLater", status::kRetryLater, "The message filter indicated that the application is busy."},
     {"NotRunning", status::kUnavailable, "Operation unavailable"},
-    {"NoDocument", status::kNoActiveDocument, "No document is open"},
+    {"NoDocument", status::kNoActiveDocument, "Failed to get the Document object"},
 };
 
 // The window ready for the handler: loaded, Architectural listed, row 9
@@ -226,11 +229,21 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
     EXPECT_EQ(ticksUnderBox, std::vector<EventOutcome>(ticksUnderBox.size(), EventOutcome::Running));
 
     const bool busy = vantrel::IsBusyStatus(kind.number);
-    if (IsAttachCall(test.call) && busy && handler.event == Event::TimerTick) {
+    const bool zoom = handler.event == Event::OkClick || handler.event == Event::ListApply;
+    if (busy && handler.event == Event::TimerTick) {
         // Busy is not gone: the attachment stays for the next tick.
         EXPECT_EQ(outcome, EventOutcome::Running);
         EXPECT_TRUE(window.controls.boxes.empty());
         EXPECT_EQ(window.form->AcadDoc().get(), attachedBefore);
+    } else if (busy) {
+        // Busy past the whole wait: the user is asked, and cancels (the
+        // recording controls' answer). Cancelling the load ends the program.
+        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{vantrel::testing::kBusyBox});
+        EXPECT_EQ(outcome, handler.event == Event::Load ? EventOutcome::Ended : EventOutcome::Running);
+        if (outcome == EventOutcome::Ended) {
+            EXPECT_EQ(window.host.use_count(), 1) << "a host reference outlived the program";
+            return;
+        }
     } else if (IsAttachCall(test.call)) {
         EXPECT_EQ(outcome, EventOutcome::Ended);
         EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{NotRunningBox()});
@@ -238,6 +251,10 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
         EXPECT_EQ(window.form->AcadApp(), nullptr);
         EXPECT_EQ(window.host.use_count(), 1) << "a host reference outlived the program";
         return;
+    } else if (zoom && test.call == "Document.MSpace=" && vantrel::IsHostRefusal(kind.number)) {
+        // The host refuses to enter a viewport: none is switched on.
+        EXPECT_EQ(outcome, EventOutcome::Running);
+        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{vantrel::testing::kNoViewportOnBox});
     } else {
         ASSERT_NE(handler.location, nullptr);
         EXPECT_EQ(outcome, EventOutcome::Running);

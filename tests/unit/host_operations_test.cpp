@@ -54,6 +54,7 @@ public:
     std::shared_ptr<vantrel::host::Application> GetRunningApplication(std::string_view) override {
         return application_;
     }
+    void SetBusyWait(vantrel::host::BusyWait) override {}
 
 private:
     std::shared_ptr<vantrel::host::Application> application_;
@@ -65,40 +66,6 @@ TEST(Attach, AResultThatIsNotADocumentIsAFailure) {
     FixedLocator noDocument(std::make_shared<NullDocumentApplication>());
     EXPECT_THROW(vantrel::host::Attach(noDocument), Failure);
 }
-
-// ---- drawing preparation ----
-
-struct PrepareCase {
-    const char* name;
-    const char* scenario;
-    std::vector<std::string> calls;
-};
-
-class PrepareDrawing : public ::testing::TestWithParam<PrepareCase> {};
-
-TEST_P(PrepareDrawing, LeavesPaperSpaceZoomedWithModelSpaceActive) {
-    auto host = SimulatedHost::FromScenario(GetParam().scenario);
-    auto document = host->ApplicationObject()->ActiveDocument();
-    host->ClearJournal();
-    vantrel::host::PrepareDrawing(*document);
-    EXPECT_EQ(Calls(*host), GetParam().calls);
-    const auto& state = host->ActiveDocumentState();
-    EXPECT_EQ(state.activeSpace, vantrel::host::kPaperSpace);
-    EXPECT_TRUE(state.mspace);
-    EXPECT_EQ(state.zoomExtentsCount, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Spaces, PrepareDrawing,
-                         ::testing::Values(PrepareCase{"FromModelSpace",
-                                                       "space model\nviewport 1\nviewport 0.5\n",
-                                                       {"Document.ActiveSpace", "Document.ActiveSpace=(0)",
-                                                        "Document.Application", "Application.ZoomExtents",
-                                                        "Document.MSpace=(true)"}},
-                                           PrepareCase{"AlreadyInPaperSpace",
-                                                       "space paper\nviewport 1\nviewport 0.5\n",
-                                                       {"Document.ActiveSpace", "Document.Application",
-                                                        "Application.ZoomExtents", "Document.MSpace=(true)"}}),
-                         [](const auto& test) { return std::string(test.param.name); });
 
 // ---- next viewport ----
 

@@ -72,6 +72,11 @@ bool IsAttachCall(const std::string& call) {
     return call == "Locator.GetActiveObject" || call == "Application.ActiveDocument";
 }
 
+bool IsRefusal(const ShownBox& box) {
+    return box == vantrel::testing::kModelTabBox || box == vantrel::testing::kNoViewportOnBox ||
+           box == vantrel::testing::kLockedBox;
+}
+
 bool MakesHostCalls(Event event) {
     switch (event) {
         case Event::Load:
@@ -430,6 +435,7 @@ private:
         TestWindow& w = *window_;
         ++steps_;
         shrunk_ = false;
+        index_ = index;
         w.host->ClearJournal();
         const std::size_t boxesBefore = w.controls.boxes.size();
         const auto rowsBefore = w.controls.rows;
@@ -469,6 +475,14 @@ private:
                 }
                 if (outcome != EventOutcome::Ended || &box != &boxes.back()) {
                     Problem("the program went on after \"AutoCad Not Running\"");
+                }
+            } else if (box == vantrel::testing::kBusyBox) {
+                if (!MakesHostCalls(event) || event == Event::TimerTick) {
+                    Problem("the busy box outside the load and the user's actions");
+                }
+            } else if (IsRefusal(box)) {
+                if (event != Event::OkClick && event != Event::ListApply) {
+                    Problem("a zoom refused outside a zoom: " + box.text);
                 }
             } else if (event == Event::GetScaleClick && box.title == "Vantrel" && box.style == MessageStyle::Plain) {
                 const bool feet = box.text.size() > 7 && box.text.ends_with(" = 1'-0");
@@ -523,8 +537,9 @@ private:
             if ((errorBoxes > 0 && !fillFailures) || notRunning) {
                 Problem("a box without a failed host call");
             }
-            if (event == Event::OkClick && outcome != EventOutcome::Ended) {
-                Problem("\"Ok\" zoomed and did not end the program");
+            const bool refused = std::any_of(boxes.begin(), boxes.end(), IsRefusal);
+            if (event == Event::OkClick && (outcome == EventOutcome::Ended) == refused) {
+                Problem("\"Ok\" ended the program after a refusal, or went on after its zoom");
             }
             if (event == Event::GetScaleClick && boxes.size() != 1) {
                 Problem("\"Current Scale\" showed " + std::to_string(boxes.size()) + " boxes");
@@ -537,6 +552,21 @@ private:
         }
         const JournalEntry& failure = *failed.front();
         const auto number = static_cast<std::int32_t>(std::stoul(failure.result, nullptr, 16));
+        if (vantrel::IsBusyStatus(number) && event != Event::TimerTick) {
+            // The user is asked, and cancels: nothing more, the load ends the program.
+            const bool ended = outcome == EventOutcome::Ended;
+            if (boxes.empty() || boxes.back() != vantrel::testing::kBusyBox || ended != (event == Event::Load)) {
+                Problem("a busy host at " + failure.call + " did not ask Retry or Cancel");
+            }
+            return;
+        }
+        if (failure.call == "Document.MSpace=" && vantrel::IsHostRefusal(number) &&
+            (event == Event::OkClick || event == Event::ListApply)) {
+            if (boxes != std::vector<ShownBox>{vantrel::testing::kNoViewportOnBox}) {
+                Problem("a refused MSpace before a zoom did not say that no viewport is on");
+            }
+            return;
+        }
         if (IsAttachCall(failure.call)) {
             if (event == Event::TimerTick && vantrel::IsBusyStatus(number)) {
                 if (!boxes.empty() || outcome != EventOutcome::Running || w.form->AcadDoc().get() != documentBefore) {
@@ -572,8 +602,9 @@ private:
             return;
         }
         if (rows == rowsBefore || (whole && !rows.empty())) {
+            // An index outside the four changes nothing, whatever a failed fill left.
             if (event == Event::OptionClick && outcome == EventOutcome::Running && boxes.empty() &&
-                w.controls.checkedOption && static_cast<int>(*table) != *w.controls.checkedOption && !rows.empty()) {
+                w.controls.checkedOption == index_ && static_cast<int>(*table) != index_ && !rows.empty()) {
                 Problem("the list does not hold the chosen table");
             }
             return;
@@ -617,6 +648,7 @@ private:
     Dice dice_;
     TestWindow* window_ = nullptr;
     int steps_ = 0;
+    int index_ = 0;        // the option index of the step
     bool shrunk_ = false;  // paper space lost an item during this step
     std::string problem_;
     std::deque<std::string> trail_;

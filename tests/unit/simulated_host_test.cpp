@@ -18,6 +18,7 @@ using vantrel::Failure;
 using vantrel::host::simulated::Fault;
 using vantrel::host::simulated::FaultMode;
 using vantrel::host::simulated::SimulatedHost;
+using vantrel::host::simulated::SimView;
 namespace status = vantrel::status;
 
 constexpr const char* kSheet =
@@ -171,27 +172,52 @@ INSTANTIATE_TEST_SUITE_P(
                       MSpaceCase{"SheetAfterLines", "space paper\nentity AcDbLine\nviewport 1\nviewport 2\n", true}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(SimulatedHostFacts, PaperSpaceSwitchTurnsModelSpaceOff) {
-    auto host = SimulatedHost::FromScenario("space paper\nmspace on\nviewport 1\nviewport 0.5 active\n");
-    auto document = host->ApplicationObject()->ActiveDocument();
-    document->SetActiveSpace(0);
-    EXPECT_EQ(document->ActiveSpace(), 0);
-    EXPECT_FALSE(host->ActiveDocumentState().mspace);
-}
+struct ViewCase {
+    const char* name;
+    const char* state;  // scenario lines before the items
+    const char* view;   // what the zooms changed
+    const char* activeFlags = "";
+};
 
-TEST(SimulatedHostFacts, RelativeZoomScalesTheActiveFloatingViewport) {
-    auto host = SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 0.5 active\n");
+class CurrentView : public ::testing::TestWithParam<ViewCase> {};
+
+// Zooms act on the current view only; a locked viewport passes them to the sheet.
+TEST_P(CurrentView, TakesTheZooms) {
+    auto host = SimulatedHost::FromScenario(
+        std::string(GetParam().state) + "extents 1/7\nviewport 1\nviewport 0.5 active" + GetParam().activeFlags + "\n");
     auto application = host->ApplicationObject();
-    auto document = application->ActiveDocument();
-    application->ZoomScaled(0.25, 2);  // model space not active: the sheet's view zooms, no viewport changes
-    EXPECT_EQ(host->ActiveDocumentState().paperSpace[1].customScale, 0.5);
-    document->SetMSpace(true);
-    application->ZoomScaled(1.0 / 48, 2);
-    EXPECT_EQ(host->ActiveDocumentState().paperSpace[1].customScale, 1.0 / 48);
-    EXPECT_EQ(document->ActivePViewport()->CustomScale(), 1.0 / 48);
-    EXPECT_EQ(host->ActiveDocumentState().zoomScales, (std::vector<double>{0.25, 1.0 / 48}));
+    application->ZoomExtents();
+    const double afterExtents = host->ActiveDocumentState().paperSpace[1].customScale;
+    application->ZoomScaled(0.25, 2);
+    const auto& state = host->ActiveDocumentState();
+    const std::string view = GetParam().view;
+    EXPECT_EQ(host->Journal()[0].view, view);
+    EXPECT_EQ(host->Journal()[1].view, view);
+    EXPECT_EQ(afterExtents, view == "viewport 2" ? 1.0 / 7 : 0.5);
+    EXPECT_EQ(state.paperSpace[1].customScale, view == "viewport 2" ? 0.25 : 0.5);
+    EXPECT_EQ(state.sheetView, (view == "sheet" ? SimView{2, 0.25} : SimView{}));
+    EXPECT_EQ(state.modelView, (view == "model" ? SimView{2, 0.25} : SimView{}));
     EXPECT_NE(FailureNumber([&] { application->ZoomScaled(0.0, 2); }), 0);
     EXPECT_NE(FailureNumber([&] { application->ZoomScaled(1.0, 7); }), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, CurrentView,
+                         ::testing::Values(ViewCase{"ModelTab", "space model\nmspace on\n", "model"},
+                                           ViewCase{"PaperSpaceProper", "space paper\n", "sheet"},
+                                           ViewCase{"InsideAViewport", "space paper\nmspace on\n", "viewport 2"},
+                                           ViewCase{"InsideALockedViewport", "space paper\nmspace on\n", "sheet",
+                                                    " locked"}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(SimulatedHostFacts, WritingActiveSpaceKeepsModelSpaceInTheViewportUnlessTheScenarioClearsIt) {
+    for (const bool kept : {true, false}) {
+        auto host = SimulatedHost::FromScenario(std::string("space paper\nmspace on\nmspace-on-switch ") +
+                                                (kept ? "kept" : "cleared") + "\nviewport 1\nviewport 0.5 active\n");
+        auto document = host->ApplicationObject()->ActiveDocument();
+        document->SetActiveSpace(1);
+        document->SetActiveSpace(0);
+        EXPECT_EQ(host->ActiveDocumentState().mspace, kept);
+    }
 }
 
 TEST(SimulatedHostFacts, ActivePViewportNeedsAnActiveFloatingViewport) {

@@ -21,7 +21,7 @@ namespace {
 
 class BusyMessageFilter final : public IMessageFilter {
 public:
-    explicit BusyMessageFilter(BusyRetryPolicy policy) : policy_(policy) {}
+    explicit BusyMessageFilter(std::shared_ptr<const ComSession> session) : session_(std::move(session)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
@@ -45,7 +45,7 @@ public:
         return SERVERCALL_ISHANDLED;
     }
     DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override {
-        return RetryRejectedCallDelay(elapsedMs, rejectType, policy_);
+        return RetryRejectedCallDelay(elapsedMs, rejectType, session_->busy);
     }
     // While a call is out, COM keeps painting and activation going and
     // leaves input alone, so none of the window's handlers runs re-entrantly.
@@ -55,14 +55,14 @@ private:
     ~BusyMessageFilter() = default;
 
     LONG references_ = 1;
-    BusyRetryPolicy policy_;
+    std::shared_ptr<const ComSession> session_;
 };
 
 class FilterRegistration final : public BusyHostRetry {
 public:
-    FilterRegistration() {
+    explicit FilterRegistration(std::shared_ptr<const ComSession> session) {
         ComPtr<IMessageFilter> filter;
-        filter.Attach(new BusyMessageFilter(BusyRetryPolicy{}));
+        filter.Attach(new BusyMessageFilter(std::move(session)));
         const HRESULT hr = ::CoRegisterMessageFilter(filter.Get(), &previous_);
         if (FAILED(hr)) throw FailureFromStatus(hr);
     }
@@ -79,6 +79,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry() { return std::make_unique<FilterRegistration>(); }
+std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry(std::shared_ptr<const ComSession> session) {
+    return std::make_unique<FilterRegistration>(std::move(session));
+}
 
 }  // namespace vantrel::host::com

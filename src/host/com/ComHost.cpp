@@ -44,6 +44,10 @@ public:
         return ToDouble(Invoke(*session_, Object(), type_, L"CustomScale", CallKind::kGet));
     }
 
+    bool DisplayLocked() override {
+        return ToInt(Invoke(*session_, Object(), type_, L"DisplayLocked", CallKind::kGet)) != 0;
+    }
+
     void Display(bool on) override {
         const Variant value = Variant::Bool(on);
         Invoke(*session_, Object(), type_, L"Display", CallKind::kMethod, {&value});
@@ -219,6 +223,10 @@ public:
         hr = RetryWhileBusy(session_->busy, [&] { return running.As(&object); });
         if (FAILED(hr)) throw FailureFromStatus(hr);
         return WrapApplication(std::move(object), session_);
+    }
+
+    void SetBusyWait(BusyWait wait) override {
+        session_->busy.boundMs = wait == BusyWait::Patient ? BusyRetryPolicy::kPatientMs : 0;
     }
 
 private:

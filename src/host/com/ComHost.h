@@ -8,18 +8,21 @@
 
 namespace vantrel::host::com {
 
+struct ComSession;
+
 // The running-object lookup of a ProgID: CLSIDFromProgID, then GetActiveObject.
 // Finds a running instance only and never starts one.
 std::unique_ptr<HostLocator> CreateComHostLocator();
 
 // While alive, an OLE message filter on the calling thread asks COM to retry
-// calls that a busy host rejects, for a bounded time. The thread must be an
-// STA (CoInitializeEx with COINIT_APARTMENTTHREADED, or OleInitialize);
-// otherwise registering throws vantrel::Failure.
+// calls that a busy host asks to retry later, for as long as the session's
+// busy policy says at the moment of the rejection. The thread must be an STA
+// (CoInitializeEx with COINIT_APARTMENTTHREADED, or OleInitialize); otherwise
+// registering throws vantrel::Failure.
 class BusyHostRetry {
 public:
     virtual ~BusyHostRetry() = default;
 };
-std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry();
+std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry(std::shared_ptr<const ComSession> session);
 
 }  // namespace vantrel::host::com

@@ -128,8 +128,8 @@ Variant Converted(const Variant& value, VARTYPE to) {
 }  // namespace
 
 DWORD RetryRejectedCallDelay(DWORD elapsedMs, DWORD rejectType, const BusyRetryPolicy& policy) {
-    const bool busy = rejectType == SERVERCALL_RETRYLATER || rejectType == SERVERCALL_REJECTED;
-    if (!busy || elapsedMs >= policy.boundMs) return kCancelCall;
+    // SERVERCALL_REJECTED: the host refuses for good (it may be going away).
+    if (rejectType != SERVERCALL_RETRYLATER || elapsedMs >= policy.boundMs) return kCancelCall;
     return policy.filterDelayMs;
 }
 
@@ -139,7 +139,7 @@ DWORD NextBusyDelay(DWORD previousDelayMs, const BusyRetryPolicy& policy) {
     return grown < policy.maxDelayMs ? grown : policy.maxDelayMs;
 }
 
-bool IsRejectedCall(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
+bool IsRetryLater(HRESULT hr) { return hr == RPC_E_SERVERCALL_RETRYLATER; }
 
 void WaitPaintingOnly(DWORD ms) {
     const ULONGLONG end = ::GetTickCount64() + ms;

@@ -23,25 +23,29 @@ namespace vantrel::host::com {
 
 // How long and how often a call that a busy host rejects is tried again.
 struct BusyRetryPolicy {
-    DWORD boundMs = 5000;       // from the first attempt; then the call fails
-    DWORD firstDelayMs = 50;    // wait before the first retry
-    DWORD maxDelayMs = 250;     // the waits grow by half up to this
-    DWORD filterDelayMs = 100;  // the message filter's wait before COM retries
+    static constexpr DWORD kPatientMs = 5000;
+    DWORD boundMs = kPatientMs;  // from the first attempt; then the call fails (0: never retried)
+    DWORD firstDelayMs = 50;     // wait before the first retry
+    DWORD maxDelayMs = 250;      // the waits grow by half up to this
+    DWORD filterDelayMs = 100;   // the message filter's wait before COM retries
 };
 
 inline constexpr DWORD kCancelCall = 0xFFFFFFFF;  // IMessageFilter: give up
 
 // The message filter's verdict on a rejected outgoing call: the delay in ms
-// before COM tries again, or kCancelCall. Retries calls the host rejected or
-// asked to retry later while they have been pending less than the bound.
+// before COM tries again, or kCancelCall. Only "retry later" is retried, while
+// the call has been pending less than the bound; a call the host rejects
+// outright is not.
 DWORD RetryRejectedCallDelay(DWORD elapsedMs, DWORD rejectType, const BusyRetryPolicy& policy);
 
 // The wait before the next retry in the invoke path: the first delay, then
 // half as long again each time, never beyond the maximum.
 DWORD NextBusyDelay(DWORD previousDelayMs, const BusyRetryPolicy& policy);
 
-// Whether a call's own result, or the scode of its exception, says "busy".
-bool IsRejectedCall(HRESULT hr);
+// Whether a call's own result, or the scode of its exception, says "busy,
+// retry later". RPC_E_CALL_REJECTED is final: COM returns it once the message
+// filter gave up, or the host refused the call.
+bool IsRetryLater(HRESULT hr);
 
 // Waits the given time while dispatching WM_PAINT only, so the window keeps
 // painting but none of the program's own handlers (buttons, timer, list) runs
@@ -89,7 +93,7 @@ HRESULT RetryWhileBusy(const BusyRetryPolicy& policy, Call&& call) {
     DWORD delay = 0;
     for (;;) {
         const HRESULT hr = call();
-        if (!IsRejectedCall(hr)) return hr;
+        if (!IsRetryLater(hr)) return hr;
         const ULONGLONG elapsed = ::GetTickCount64() - start;
         if (elapsed >= policy.boundMs) return hr;
         delay = NextBusyDelay(delay, policy);

@@ -8,18 +8,21 @@
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 
 #include "host/Failure.h"
 
 namespace vantrel::host::simulated {
 namespace {
 
-// The host's own refusals, as its automation interface reports them.
+// The simulation's own codes for refusals whose code the host's documentation
+// does not give (see the header).
 constexpr std::int32_t kHostInvalidMode = StatusCode(0x80210050);        // MSpace without a floating viewport on
 constexpr std::int32_t kHostNoActiveViewport = StatusCode(0x80210051);   // ActivePViewport read
 constexpr std::int32_t kHostViewportNotUsable = StatusCode(0x80210052);  // ActivePViewport write
 constexpr std::int32_t kHostInvalidInput = StatusCode(0x80210064);       // an argument out of range
 constexpr std::string_view kHostProgId = "autocad.application";
+constexpr std::string_view kNoDocumentText = "Failed to get the Document object";
 
 std::string Number(double value) {
     // The shortest text that gives back the exact double (1/48 included), in
@@ -67,6 +70,28 @@ std::optional<std::size_t> FirstFloatingViewportOn(const SimDocument& document) 
     return std::nullopt;
 }
 
+// Zooms act on the current view only: the Model tab's view, the sheet in
+// paper space proper, or the active floating viewport; a display-locked
+// viewport passes the zoom to the sheet.
+struct CurrentView {
+    SimView* view = nullptr;        // the sheet's or the Model tab's
+    SimEntity* viewport = nullptr;  // or the active floating viewport
+    std::string name;
+};
+
+CurrentView CurrentViewOf(SimDocument& document) {
+    if (document.activeSpace != kPaperSpace) {
+        return {&document.modelView, nullptr, "model"};
+    }
+    if (document.mspace && document.activeViewport && IsFloatingViewport(document, *document.activeViewport)) {
+        SimEntity& viewport = document.paperSpace[*document.activeViewport];
+        if (!viewport.displayLocked) {
+            return {nullptr, &viewport, "viewport " + std::to_string(*document.activeViewport + 1)};
+        }
+    }
+    return {&document.sheetView, nullptr, "sheet"};
+}
+
 // Every object holds the host, so the drawing outlives any handle to it.
 class DocumentObject;
 
@@ -82,6 +107,10 @@ public:
     double CustomScale() override {
         host_->Enter("Entity.CustomScale");
         return Viewport().customScale;
+    }
+    bool DisplayLocked() override {
+        host_->Enter("Entity.DisplayLocked");
+        return Viewport().displayLocked;
     }
     void Display(bool on) override {
         host_->Enter("Entity.Display", on ? "true" : "false");
@@ -154,7 +183,15 @@ public:
 
     void ZoomExtents() override {
         host_->Enter("Application.ZoomExtents");
-        Active().zoomExtentsCount++;
+        SimDocument& document = Active();
+        const CurrentView current = CurrentViewOf(document);
+        if (current.viewport != nullptr) {
+            current.viewport->customScale = document.extentsScale;
+        } else {
+            current.view->zooms++;
+            current.view->magnification = 1.0;
+        }
+        host_->NoteView(current.name);
     }
 
     void ZoomScaled(double scale, int scaleType) override {
@@ -163,13 +200,17 @@ public:
             host_->Refuse(kHostInvalidInput, "Invalid input");
         }
         SimDocument& document = Active();
-        document.zoomScales.push_back(scale);
-        // Relative to paper space with model space active in a floating
-        // viewport: that viewport now shows the model at this scale.
-        if (scaleType == kScaledRelativeToPaper && document.activeSpace == kPaperSpace && document.mspace &&
-            document.activeViewport && IsFloatingViewport(document, *document.activeViewport)) {
-            document.paperSpace[*document.activeViewport].customScale = scale;
+        const CurrentView current = CurrentViewOf(document);
+        if (current.viewport != nullptr) {
+            // Relative to paper space the viewport shows the model at exactly
+            // this scale; the other types scale what it showed.
+            current.viewport->customScale =
+                scaleType == kScaledRelativeToPaper ? scale : current.viewport->customScale * scale;
+        } else {
+            current.view->zooms++;
+            current.view->magnification *= scale;
         }
+        host_->NoteView(current.name);
     }
 
 private:
@@ -178,7 +219,7 @@ private:
             host_->Refuse(status::kServerUnavailable, "The RPC server is unavailable.");
         }
         if (!host_->activeDocument || *host_->activeDocument >= host_->documents.size()) {
-            host_->Refuse(status::kNoActiveDocument, "No document is open");
+            host_->Refuse(status::kNoActiveDocument, std::string(kNoDocumentText));
         }
         return host_->documents[*host_->activeDocument];
     }
@@ -202,7 +243,9 @@ public:
         }
         SimDocument& document = State();
         document.activeSpace = space;
-        document.mspace = false;  // a switch of space leaves model space inactive in the layout
+        if (!document.switchKeepsMSpace) {
+            document.mspace = false;
+        }
     }
 
     void SetMSpace(bool on) override {
@@ -289,7 +332,7 @@ std::shared_ptr<Document> ApplicationObject::ActiveDocument() {
         host_->Refuse(status::kServerUnavailable, "The RPC server is unavailable.");
     }
     if (!host_->activeDocument || *host_->activeDocument >= host_->documents.size()) {
-        host_->Refuse(status::kNoActiveDocument, "No document is open");
+        host_->Refuse(status::kNoActiveDocument, std::string(kNoDocumentText));
     }
     return std::make_shared<DocumentObject>(host_, *host_->activeDocument);
 }
@@ -382,6 +425,8 @@ public:
         return host_.ApplicationObject();
     }
 
+    void SetBusyWait(BusyWait wait) override { host_.busyWait_ = wait; }
+
 private:
     SimulatedHost& host_;
 };
@@ -436,6 +481,18 @@ std::shared_ptr<SimulatedHost> SimulatedHost::FromScenario(std::string_view text
                 Malformed(lineNumber, "mspace takes on or off");
             }
             current().mspace = state == "on";
+        } else if (keyword == "mspace-on-switch") {
+            const std::string_view state = NextWord(rest);
+            if (!rest.empty() || (state != "kept" && state != "cleared")) {
+                Malformed(lineNumber, "mspace-on-switch takes kept or cleared");
+            }
+            current().switchKeepsMSpace = state == "kept";
+        } else if (keyword == "extents") {
+            const std::optional<double> scale = ParseScale(NextWord(rest));
+            if (!scale || !rest.empty()) {
+                Malformed(lineNumber, "extents needs a positive scale (decimal or N/D)");
+            }
+            current().extentsScale = *scale;
         } else if (keyword == "viewport") {
             const std::optional<double> scale = ParseScale(NextWord(rest));
             if (!scale) {
@@ -452,8 +509,10 @@ std::shared_ptr<SimulatedHost> SimulatedHost::FromScenario(std::string_view text
                     stateGiven = true;
                 } else if (flag == "active" && !active) {
                     active = true;
+                } else if (flag == "locked" && !viewport.displayLocked) {
+                    viewport.displayLocked = true;
                 } else {
-                    Malformed(lineNumber, "viewport takes SCALE [on|off] [active]");
+                    Malformed(lineNumber, "viewport takes SCALE [on|off] [active] [locked]");
                 }
             }
             SimDocument& document = current();
@@ -503,6 +562,13 @@ std::shared_ptr<SimulatedHost> SimulatedHost::FromScenario(std::string_view text
             }
             fault.description = std::string(rest);
             host->InjectFault(std::move(fault));
+        } else if (keyword == "slow") {
+            const std::string_view call = NextWord(rest);
+            const auto ms = ParseInteger<std::int64_t>(NextWord(rest));
+            if (!IsCallName(call) || !ms || *ms < 0 || !rest.empty()) {
+                Malformed(lineNumber, "slow takes a call the host answers and milliseconds");
+            }
+            host->SetSlowCall(call, std::chrono::milliseconds(*ms));
         } else if (keyword == "notrunning" && rest.empty()) {
             host->running = false;
         } else if (keyword == "nodocument" && rest.empty()) {
@@ -536,6 +602,54 @@ void SimulatedHost::InjectFault(Fault fault) {
     faultStarts_.emplace_back();
 }
 
+void SimulatedHost::SetSlowCall(std::string_view call, std::chrono::milliseconds delay) {
+    std::erase_if(slowCalls_, [&](const auto& slow) { return slow.first == call; });
+    if (delay.count() > 0) {
+        slowCalls_.emplace_back(std::string(call), delay);
+    }
+}
+
+bool SimulatedHost::ApplyUserMove(std::string_view move) {
+    if (!activeDocument || *activeDocument >= documents.size()) {
+        return false;
+    }
+    SimDocument& document = documents[*activeDocument];
+    std::string_view rest = move;
+    const std::string_view verb = NextWord(rest);
+    if ((verb == "lock" || verb == "unlock")) {
+        const auto item = ParseInteger<std::size_t>(NextWord(rest));
+        if (!item || *item == 0 || *item > document.paperSpace.size() || !rest.empty() ||
+            !IsViewport(document.paperSpace[*item - 1])) {
+            return false;
+        }
+        document.paperSpace[*item - 1].displayLocked = verb == "lock";
+        return true;
+    }
+    if (!rest.empty()) {
+        return false;
+    }
+    if (verb == "leave-viewport") {
+        document.mspace = false;
+    } else if (verb == "enter-viewport") {
+        if (document.activeSpace != kPaperSpace || !document.activeViewport ||
+            !IsFloatingViewport(document, *document.activeViewport)) {
+            return false;
+        }
+        document.mspace = true;
+    } else if (verb == "model-tab" || verb == "layout") {
+        document.activeSpace = verb == "layout" ? kPaperSpace : kModelSpace;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void SimulatedHost::NoteView(std::string view) {
+    if (!journal_.empty()) {
+        journal_.back().view = std::move(view);
+    }
+}
+
 void SimulatedHost::ClearFaults() {
     faults_.clear();
     faultHits_.clear();
@@ -545,16 +659,22 @@ void SimulatedHost::ClearFaults() {
 std::string SimulatedHost::JournalText() const {
     std::string text;
     for (const JournalEntry& entry : journal_) {
-        text += entry.call + "(" + entry.arguments + ") -> " + (entry.result.empty() ? "ok" : entry.result) + "\n";
+        text += entry.call + "(" + entry.arguments + ") -> " + (entry.result.empty() ? "ok" : entry.result) +
+                (entry.view.empty() ? "" : " [" + entry.view + "]") + "\n";
     }
     return text;
 }
 
 void SimulatedHost::Enter(std::string_view call, std::string arguments) {
-    journal_.push_back(JournalEntry{std::string(call), std::move(arguments), {}});
+    journal_.push_back(JournalEntry{std::string(call), std::move(arguments), {}, {}});
     if (onCall) {
         const JournalEntry entry = journal_.back();  // onCall may clear the journal
         onCall(entry);
+    }
+    for (const auto& [slowCall, delay] : slowCalls_) {
+        if (slowCall == call) {
+            std::this_thread::sleep_for(delay);
+        }
     }
     for (std::size_t i = 0; i < faults_.size(); ++i) {
         const Fault& fault = faults_[i];

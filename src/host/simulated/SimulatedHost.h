@@ -1,35 +1,62 @@
-// An in-memory CAD host that behaves like the real one: documents with an
-// active space, paper-space items in order (the sheet's own viewport first,
-// floating viewports, lines, text), the active viewport, MSpace and the view's
-// zoom. It journals every call it receives and can fail any call on demand.
+// An in-memory CAD host that behaves as the real one is documented to: documents
+// whose ActiveSpace is the drawing's TILEMODE (the Model tab or a layout), a
+// layout in paper space proper or with model space active inside a floating
+// viewport (MSpace, a flag of its own), paper-space items in order (the
+// layout's own viewport first, floating viewports, lines, text), the active
+// viewport, display locks, and the three views a zoom can change: the active
+// floating viewport (its CustomScale), the sheet and the Model tab's view. It
+// journals every call it receives and can fail or slow down any call on demand.
 // The unit tests use it directly; tools/simcad serves it over COM.
 //
-// Call names (journal and faults), "<Object>.<Member>", a trailing '=' for a
-// property write:
+// Call names (journal, faults, slow calls), "<Object>.<Member>", a trailing
+// '=' for a property write:
 //   Locator.GetActiveObject
 //   Application.ActiveDocument  Application.ZoomExtents  Application.ZoomScaled
 //   Document.ActiveSpace  Document.ActiveSpace=  Document.MSpace=
 //   Document.Application  Document.ActivePViewport  Document.ActivePViewport=
 //   Document.PaperSpace  Document.Regen
 //   PaperSpace._NewEnum  PaperSpace.Next
-//   Entity.ObjectName  Entity.CustomScale  Entity.Display
+//   Entity.ObjectName  Entity.CustomScale  Entity.DisplayLocked  Entity.Display
 //
 // Scenario text, one statement a line, '#' starts a comment:
 //   document NAME                  a new document; the first is the active one
-//   space paper|model              the current document's ActiveSpace (default model)
-//   mspace on|off                  the current document's MSpace (default off)
-//   viewport SCALE [on|off] [active]
+//   space paper|model              the current document's ActiveSpace: a layout, or
+//                                  the Model tab (default model)
+//   mspace on|off                  model space active inside the active floating
+//                                  viewport, or paper space proper (default off)
+//   mspace-on-switch kept|cleared  what writing ActiveSpace does to MSpace: kept
+//                                  (default, as documented: a layout comes back in
+//                                  the state it was left in) or cleared
+//   extents SCALE                  the CustomScale a floating viewport gets from
+//                                  ZoomExtents (default 1/7)
+//   viewport SCALE [on|off] [active] [locked]
 //                                  a paper-space viewport; SCALE is a decimal or N/D
-//                                  (CustomScale), default on
+//                                  (CustomScale), default on, unlocked
 //   entity OBJECTNAME              any other paper-space item (AcDbLine, AcDbText, ...)
 //   fail CALL NUMBER MODE [DESCRIPTION...]
 //                                  CALL fails with NUMBER (decimal or 0x hex) and the
 //                                  description; MODE is always | once | after=N (N
 //                                  calls succeed, then it fails) | for=MS (fails for MS
 //                                  milliseconds from the first call it matches)
+//   slow CALL MS                   CALL takes MS milliseconds to answer
 //   notrunning                     no running instance: the lookup fails
 //   nodocument                     running with no drawing open
 // Items named before any `document` go to an implicit document "Drawing1".
+//
+// The user's own moves in the host while a test runs (ApplyUserMove, and
+// simcad's "user" command), on the active document:
+//   leave-viewport                 paper space proper (MSpace off)
+//   enter-viewport                 model space in the last active viewport
+//   model-tab | layout             ActiveSpace model | paper
+//   lock N | unlock N              display lock of paper-space item N (1-based)
+//
+// Failures the host's documentation gives are reported as it does: no
+// running instance MK_E_UNAVAILABLE, a ProgID not registered CO_E_CLASSSTRING,
+// no drawing open 0x8021003C "Failed to get the Document object". For the
+// host's other refusals (MSpace without a floating viewport on, ActivePViewport
+// with none, arguments out of range) the documentation gives no code: the
+// simulation's own codes 0x80210050, 0x80210051, 0x80210052 and 0x80210064 stand
+// for them, and nothing should rely on their values.
 #pragma once
 
 #include <algorithm>
@@ -41,6 +68,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/HostModel.h"
@@ -48,7 +76,7 @@
 namespace vantrel::host::simulated {
 
 // Every call the host answers, by its journal name.
-inline constexpr std::array<std::string_view, 17> kCallNames = {
+inline constexpr std::array<std::string_view, 18> kCallNames = {
     "Locator.GetActiveObject",  "Application.ActiveDocument",
     "Application.ZoomExtents",  "Application.ZoomScaled",
     "Document.ActiveSpace",     "Document.ActiveSpace=",
@@ -57,7 +85,7 @@ inline constexpr std::array<std::string_view, 17> kCallNames = {
     "Document.PaperSpace",      "Document.Regen",
     "PaperSpace._NewEnum",      "PaperSpace.Next",
     "Entity.ObjectName",        "Entity.CustomScale",
-    "Entity.Display",
+    "Entity.DisplayLocked",     "Entity.Display",
 };
 
 // Faults are named by these calls: a name the host never answers would make a
@@ -70,6 +98,7 @@ struct JournalEntry {
     std::string call;       // "Document.MSpace="
     std::string arguments;  // "true"; several are separated by ", "
     std::string result;     // "" on success, else the failure's number in hex
+    std::string view;       // a zoom's view: "viewport N" (item N, 1-based), "sheet" or "model"
 };
 
 enum class FaultMode { Always, Once, AfterCalls, ForDuration };
@@ -87,18 +116,32 @@ struct SimEntity {
     std::string objectName = std::string(kViewportObjectName);
     double customScale = 1.0;
     bool display = true;
+    bool displayLocked = false;
 
     friend bool operator==(const SimEntity&, const SimEntity&) = default;
 };
+
+// The sheet's view or the Model tab's: how often it was zoomed, and its
+// magnification against the view the scenario starts with.
+struct SimView {
+    int zooms = 0;
+    double magnification = 1.0;
+
+    friend bool operator==(const SimView&, const SimView&) = default;
+};
+
+inline constexpr double kDefaultExtentsScale = 1.0 / 7.0;
 
 struct SimDocument {
     std::string name;
     int activeSpace = kModelSpace;
     bool mspace = false;
+    bool switchKeepsMSpace = true;
+    double extentsScale = kDefaultExtentsScale;
     std::vector<SimEntity> paperSpace;
-    std::optional<std::size_t> activeViewport;  // index into paperSpace
-    int zoomExtentsCount = 0;
-    std::vector<double> zoomScales;  // every ZoomScaled, in order
+    std::optional<std::size_t> activeViewport;  // index into paperSpace: the viewport last active
+    SimView sheetView;
+    SimView modelView;
     int regenCount = 0;
 
     friend bool operator==(const SimDocument&, const SimDocument&) = default;
@@ -128,6 +171,12 @@ public:
 
     void InjectFault(Fault fault);
     void ClearFaults();
+    // The call takes this long to answer from now on (0: at once).
+    void SetSlowCall(std::string_view call, std::chrono::milliseconds delay);
+    // One of the user's moves listed above; false when the text is none.
+    bool ApplyUserMove(std::string_view move);
+    // The busy wait the program last asked its locator for.
+    [[nodiscard]] BusyWait LastBusyWait() const noexcept { return busyWait_; }
     [[nodiscard]] const std::vector<JournalEntry>& Journal() const noexcept { return journal_; }
     void ClearJournal() noexcept { journal_.clear(); }
     // The journal as text, one "call(arguments) -> result" line a call.
@@ -144,9 +193,13 @@ public:
     // Fails the call just entered with the host's number and description and
     // records the failure in its journal entry.
     [[noreturn]] void Refuse(std::int32_t number, std::string description);
+    // Records in the journal entry of the call just entered which view it zoomed.
+    void NoteView(std::string view);
 
 private:
     class LocatorImpl;
+    BusyWait busyWait_ = BusyWait::Patient;
+    std::vector<std::pair<std::string, std::chrono::milliseconds>> slowCalls_;
     std::vector<Fault> faults_;
     std::vector<int> faultHits_;
     std::vector<std::optional<std::chrono::steady_clock::time_point>> faultStarts_;

@@ -399,12 +399,20 @@ void FrmMainWindow::MakeTransparent(NativeWindow window, std::uint8_t alpha) {
     win32::MakeTransparent(window == NativeWindow::Main ? window_ : List(), alpha);
 }
 
-void FrmMainWindow::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
+MessageAnswer FrmMainWindow::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
+    static_assert(static_cast<UINT>(MessageStyle::Critical) == (MB_OK | MB_ICONHAND));
+    static_assert(static_cast<UINT>(MessageStyle::RetryCancel) == (MB_RETRYCANCEL | MB_ICONWARNING));
     const std::wstring wideText = win::Utf16FromUtf8(text);
     const std::wstring wideTitle = win::Utf16FromUtf8(title);
-    const UINT type = MB_OK | (style == MessageStyle::Critical ? MB_ICONHAND : 0u);
-    if (MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), type) == 0) {
-        throw Failure(LastErrorStatus(), "The message could not be shown.");
+    switch (MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style))) {
+        case 0:
+            throw Failure(LastErrorStatus(), "The message could not be shown.");
+        case IDRETRY:
+            return MessageAnswer::Retry;
+        case IDCANCEL:
+            return MessageAnswer::Cancel;
+        default:
+            return MessageAnswer::Ok;
     }
 }
 

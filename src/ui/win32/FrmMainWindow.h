@@ -65,7 +65,7 @@ public:
     void CheckOption(int index) override;
     int TransparentState() override;
     void MakeTransparent(NativeWindow window, std::uint8_t alpha) override;
-    void ShowMessage(std::string_view text, std::string_view title, MessageStyle style) override;
+    MessageAnswer ShowMessage(std::string_view text, std::string_view title, MessageStyle style) override;
     std::string DecimalSeparator() override;
 
 private:
