@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace vantrel::host {
 namespace {
@@ -89,49 +90,44 @@ double ActiveViewportScale(Document& document) {
 }
 
 void ActivateRandomViewport(Document& document, RandomSource& random) {
-    // Count pass: paper space also holds title-block lines, text and blocks;
-    // only viewports count. Each item's name is asked once: every call is a
-    // round trip to the host.
-    std::int64_t viewports = 0;
+    // One pass over paper space: it also holds title-block lines, text and
+    // blocks, and every call is a round trip to the host, so each item's name
+    // is asked once and the viewports are kept for the activation.
+    std::vector<std::shared_ptr<Entity>> viewports;
     {
         std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
         const std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
         while (std::shared_ptr<Entity> item = Require(items).Next()) {
             if (IsViewport(*item)) {
-                ++viewports;
+                viewports.push_back(std::move(item));
             }
         }
     }
     const double r = random.Next();
-    if (viewports < 2) {
+    if (viewports.size() < 2) {
         return;  // only the sheet's own viewport (or none): nothing to switch to
     }
     // The first viewport is the sheet's own and is never chosen; every draw
     // names one of the others.
-    const auto m = static_cast<double>(viewports);
+    const auto m = static_cast<double>(viewports.size());
     const double drawn = std::min(m, 2.0 + std::floor((m - 1.0) * r));
-    const auto draw = static_cast<std::int64_t>(drawn);
-
-    bool activated = false;
-    std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
-    const std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
-    std::int64_t position = 0;
-    while (std::shared_ptr<Entity> item = Require(items).Next()) {
-        if (activated || !IsViewport(*item)) {
-            continue;
-        }
-        if (++position == draw) {
-            item->Display(true);
-            document.SetMSpace(true);
-            document.SetActivePViewport(*item);
-            document.Regen(kRegenAllViewports);
-            activated = true;
+    Entity& viewport = *viewports[static_cast<std::size_t>(drawn) - 1];
+    bool stillThere = false;
+    try {
+        stillThere = IsViewport(viewport);
+    } catch (const Failure& failure) {
+        if (!IsHostRefusal(failure.Number())) {
+            throw;  // the host itself is in trouble, not the item
         }
     }
-    if (!activated) {
-        // Viewports went away between the two passes; say so rather than do nothing.
+    if (!stillThere) {
+        // Erased (or replaced) since the pass: say so rather than activate something else.
         throw Failure(status::kUnexpected, "Paper space changed while a viewport was being chosen");
     }
+    viewport.Display(true);
+    document.SetMSpace(true);
+    document.SetActivePViewport(viewport);
+    document.Regen(kRegenAllViewports);
 }
 
 }  // namespace vantrel::host

@@ -43,10 +43,10 @@ ZoomOutcome ZoomActiveViewport(Document& document, double factor);
 // The active viewport's CustomScale (paper units per model unit).
 double ActiveViewportScale(Document& document);
 
-// "Next VPort": counts the viewports of paper space (other items skipped),
-// draws one of them other than the first (the sheet's own) and activates it:
-// Display(true), MSpace = true, ActivePViewport, Regen(all). With fewer than
-// two viewports nothing changes.
+// "Next VPort": one pass over paper space collects its viewports (other items
+// skipped), draws one of them other than the first (the sheet's own), checks
+// that it is still a viewport and activates it: Display(true), MSpace = true,
+// ActivePViewport, Regen(all). With fewer than two viewports nothing changes.
 void ActivateRandomViewport(Document& document, RandomSource& random);
 
 }  // namespace vantrel::host

@@ -161,9 +161,10 @@ TEST(HandlerCallsTogether, AreEveryCallTheHostAnswers) {
 struct MatrixCase {
     const HandlerUnderTest* handler;
     std::string call;
-    int occurrence;         // 0: the handler's first call of this name
-    std::size_t callIndex;  // its place among all the handler's calls
-    HostState hostAtCall;   // the host as that call found it
+    int occurrence;                    // 0: the handler's first call of this name
+    std::size_t callIndex;             // its place among all the handler's calls
+    HostState hostAtCall;              // the host as that call found it
+    bool checksDrawnViewport = false;  // "Next VPort" asking the drawn viewport its name again
 };
 
 std::vector<MatrixCase> AllCases() {
@@ -173,7 +174,9 @@ std::vector<MatrixCase> AllCases() {
         for (std::size_t i = 0; i < run.calls.size(); ++i) {
             const auto occurrence = static_cast<int>(
                 std::count(run.calls.begin(), run.calls.begin() + static_cast<std::ptrdiff_t>(i), run.calls[i]));
-            cases.push_back({&handler, run.calls[i], occurrence, i, run.stateAtCall[i]});
+            const bool check =
+                run.calls[i] == "Entity.ObjectName" && i + 1 < run.calls.size() && run.calls[i + 1] == "Entity.Display";
+            cases.push_back({&handler, run.calls[i], occurrence, i, run.stateAtCall[i], check});
         }
     }
     return cases;
@@ -251,6 +254,12 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
         EXPECT_EQ(window.form->AcadApp(), nullptr);
         EXPECT_EQ(window.host.use_count(), 1) << "a host reference outlived the program";
         return;
+    } else if (test.checksDrawnViewport && vantrel::IsHostRefusal(kind.number)) {
+        // The drawn viewport no longer answers as a viewport: nothing is activated.
+        EXPECT_EQ(outcome, EventOutcome::Running);
+        EXPECT_EQ(window.controls.boxes,
+                  std::vector<ShownBox>{ErrorBox(handler.location, status::kUnexpected,
+                                                 "Paper space changed while a viewport was being chosen")});
     } else if (zoom && test.call == "Document.MSpace=" && vantrel::IsHostRefusal(kind.number)) {
         // The host refuses to enter a viewport: none is switched on.
         EXPECT_EQ(outcome, EventOutcome::Running);

@@ -21,6 +21,7 @@ constexpr std::int32_t kHostInvalidMode = StatusCode(0x80210050);        // MSpa
 constexpr std::int32_t kHostNoActiveViewport = StatusCode(0x80210051);   // ActivePViewport read
 constexpr std::int32_t kHostViewportNotUsable = StatusCode(0x80210052);  // ActivePViewport write
 constexpr std::int32_t kHostInvalidInput = StatusCode(0x80210064);       // an argument out of range
+constexpr std::int32_t kHostObjectErased = StatusCode(0x80210065);       // an item no longer in the drawing
 constexpr std::string_view kHostProgId = "autocad.application";
 constexpr std::string_view kNoDocumentText = "Failed to get the Document object";
 
@@ -123,8 +124,11 @@ public:
 
 private:
     SimEntity& State() {
-        if (document_ >= host_->documents.size() || index_ >= host_->documents[document_].paperSpace.size()) {
+        if (document_ >= host_->documents.size()) {
             host_->Refuse(status::kDisconnected, "The object invoked has disconnected from its clients.");
+        }
+        if (index_ >= host_->documents[document_].paperSpace.size()) {
+            host_->Refuse(kHostObjectErased, "Object was erased");
         }
         return host_->documents[document_].paperSpace[index_];
     }

@@ -55,7 +55,8 @@
 // no drawing open 0x8021003C "Failed to get the Document object". For the
 // host's other refusals (MSpace without a floating viewport on, ActivePViewport
 // with none, arguments out of range) the documentation gives no code: the
-// simulation's own codes 0x80210050, 0x80210051, 0x80210052 and 0x80210064 stand
+// simulation's own codes 0x80210050, 0x80210051, 0x80210052, 0x80210064 and
+// 0x80210065 (an item erased since it was handed out) stand
 // for them, and nothing should rely on their values.
 #pragma once
 
