@@ -2,6 +2,7 @@
 // significant digits gives the same digits; only the exponent letter differs.
 #include "ui/NumberDigits.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -16,9 +17,7 @@ std::string NumberDigits(double value) {
         return "NaN";  // cannot happen with this buffer; never show garbage
     }
     std::string digits(buffer.data(), end);
-    for (char& c : digits) {
-        if (c == 'e') c = 'E';
-    }
+    std::replace(digits.begin(), digits.end(), 'e', 'E');
     return digits;
 }
 
