@@ -1,10 +1,11 @@
 // Numbers as the automation library shows them: shortest text of at most 15
-// significant digits, exponent form (1E-05, 1E+15) outside 1E-4 .. 1E15.
+// significant digits, exponent form (1E-05, 1E+15) outside 1E-4 .. 1E15, the
+// caller's decimal separator.
 #include "ui/NumberText.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
+
+#include "ui/NumberDigits.h"
 
 namespace vantrel::ui {
 
@@ -20,22 +21,14 @@ std::string NumberText(double value, std::string_view decimalSeparator) {
     if (value == 0.0) {
         return "0";  // also -0, which users never mean
     }
-    constexpr int kSignificantDigits = 15;
-    std::array<char, 64> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                         std::chars_format::general, kSignificantDigits);
-    if (ec != std::errc{}) {
-        return "NaN";  // cannot happen with this buffer; never show garbage
-    }
+    const std::string digits = NumberDigits(value);
     std::string text;
-    text.reserve(static_cast<std::size_t>(end - buffer.data()) + decimalSeparator.size());
-    for (const char* p = buffer.data(); p != end; ++p) {
-        if (*p == '.') {
+    text.reserve(digits.size() + decimalSeparator.size());
+    for (const char c : digits) {
+        if (c == '.') {
             text += decimalSeparator;
-        } else if (*p == 'e') {
-            text += 'E';
         } else {
-            text += *p;
+            text += c;
         }
     }
     return text;
