@@ -1,5 +1,6 @@
 #include "ui/FrmMain.h"
 
+#include <array>
 #include <exception>
 #include <new>
 #include <string>
@@ -43,31 +44,39 @@ private:
     Controls& controls_;
 };
 
-std::string_view HandlerName(Event event) noexcept {
-    switch (event) {
-        case Event::Load:
-            return "Form_Load";
-        case Event::OptionClick:
-            return "Option1_Click";
-        case Event::OkClick:
-            return "CmdOK_Click";
-        case Event::ExitClick:
-            return "CmdExit_Click";
-        case Event::GetScaleClick:
-            return "CmdGetscale_Click";
-        case Event::NextClick:
-            return "CmdNext_Click";
-        case Event::TransparentClick:
-            return "ChkTransparent_Click";
-        case Event::ListApply:
-            return "LVscales_DblClick";
-        case Event::TimerTick:
-            return "Timer1_Timer";
-        case Event::Close:
-            return "Form_Unload";
+// The one event table: each event's handler and the name under which a
+// failure that no guard catches is reported. In the order of Event.
+struct EventHandler {
+    Event event;
+    std::string_view name;
+    void (*run)(FrmMain& form, int index);
+};
+
+constexpr std::array<EventHandler, kEventCount> kEventHandlers{{
+    {Event::Load, "Form_Load", [](FrmMain& form, int) { form.Form_Load(); }},
+    {Event::OptionClick, "Option1_Click",
+     [](FrmMain& form, int index) { form.Option1_Click(static_cast<std::int16_t>(index)); }},
+    {Event::OkClick, "CmdOK_Click", [](FrmMain& form, int) { form.CmdOK_Click(); }},
+    {Event::ExitClick, "CmdExit_Click", [](FrmMain& form, int) { form.CmdExit_Click(); }},
+    {Event::GetScaleClick, "CmdGetscale_Click", [](FrmMain& form, int) { form.CmdGetscale_Click(); }},
+    {Event::NextClick, "CmdNext_Click", [](FrmMain& form, int) { form.CmdNext_Click(); }},
+    {Event::TransparentClick, "ChkTransparent_Click", [](FrmMain& form, int) { form.ChkTransparent_Click(); }},
+    {Event::ListApply, "LVscales_DblClick", [](FrmMain& form, int) { form.LVscales_DblClick(); }},
+    {Event::TimerTick, "Timer1_Timer", [](FrmMain& form, int) { form.Timer1_Timer(); }},
+    {Event::Close, "Form_Unload",
+     [](FrmMain& form, int) {
+         int cancel = 0;
+         form.Form_Unload(cancel);
+     }},
+}};
+
+constexpr bool InEventOrder() {
+    for (std::size_t i = 0; i < kEventHandlers.size(); ++i) {
+        if (static_cast<std::size_t>(kEventHandlers[i].event) != i) return false;
     }
-    return "FrmMain";
+    return true;
 }
+static_assert(InEventOrder(), "kEventHandlers must list the events in the order of Event");
 
 // A guarded procedure: a failure anywhere in the body is reported under the
 // procedure's location and the procedure returns normally. ProgramEnd is not
@@ -127,39 +136,9 @@ private:
 FrmMain::FrmMain(Controls& controls, host::HostLocator& locator) : controls_(controls), locator_(locator) {}
 
 EventOutcome FrmMain::Raise(Event event, int index) {
+    const EventHandler& handler = kEventHandlers[static_cast<std::size_t>(event)];
     try {
-        switch (event) {
-            case Event::Load:
-                Form_Load();
-                break;
-            case Event::OptionClick:
-                Option1_Click(static_cast<std::int16_t>(index));
-                break;
-            case Event::OkClick:
-                CmdOK_Click();
-                break;
-            case Event::ExitClick:
-                CmdExit_Click();
-                break;
-            case Event::GetScaleClick:
-                CmdGetscale_Click();
-                break;
-            case Event::NextClick:
-                CmdNext_Click();
-                break;
-            case Event::TransparentClick:
-                ChkTransparent_Click();
-                break;
-            case Event::ListApply:
-                LVscales_DblClick();
-                break;
-            case Event::TimerTick:
-                Timer1_Timer();
-                break;
-            case Event::Close:
-                Unload();
-                break;
-        }
+        handler.run(*this, index);
         return EventOutcome::Running;
     } catch (const ProgramEnd&) {
         ReleaseHost();
@@ -167,7 +146,7 @@ EventOutcome FrmMain::Raise(Event event, int index) {
     } catch (...) {
         // A failure that no guard caught: tell the user, keep the program alive.
         try {
-            ReportError(HandlerName(event));
+            ReportError(handler.name);
         } catch (const ProgramEnd&) {
             ReleaseHost();
             return EventOutcome::Ended;

@@ -3,6 +3,7 @@
 // window only through Controls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -19,7 +20,8 @@ inline constexpr std::string_view kAppTitle = "Vantrel";
 inline constexpr std::string_view kWindowTitle = "Standard Scales";
 inline constexpr std::string_view kNotRunningText = "AutoCad Not Running";
 
-// The events the native window delivers.
+// The events the native window delivers; FrmMain's event table gives each its
+// handler.
 enum class Event {
     Load,              // Form_Load
     OptionClick,       // Option1_Click(index)
@@ -30,8 +32,9 @@ enum class Event {
     TransparentClick,  // ChkTransparent_Click
     ListApply,         // LVscales_DblClick (double-click of a row)
     TimerTick,         // Timer1_Timer
-    Close,             // the frame or the system closes the window: unload
+    Close,             // the frame or the system closes the window: Form_Unload
 };
+inline constexpr std::size_t kEventCount = 10;
 
 enum class EventOutcome {
     Running,  // the program goes on
@@ -46,8 +49,9 @@ class FrmMain {
 public:
     FrmMain(Controls& controls, host::HostLocator& locator);
 
-    // The event loop's entry: runs the event's handler. A failure that no guard
-    // catches is reported under the handler's own name and the program goes on.
+    // The event loop's entry: runs the event's handler from the event table. A
+    // failure that no guard catches is reported under the handler's own name
+    // and the program goes on.
     EventOutcome Raise(Event event, int index = 0);
 
     // Releases AcadApp and AcadDoc (the end of the program).

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "host/Failure.h"
@@ -18,29 +19,33 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-struct ControlSpec {
+// A control as designed: its window class, text and styles, and the event its
+// click raises (none for the frame and the list, whose double-click is a
+// notification of its own).
+struct ControlDesign {
     const wchar_t* className;
     const wchar_t* text;
     DWORD style;
     DWORD exStyle;
+    std::optional<Event> click;
 };
 
 // In tab order. Every tab stop that starts a group has WS_GROUP, so the arrow
 // keys move only among the option buttons. Auto radio buttons keep WS_TABSTOP
 // on the checked one themselves.
-const std::array<ControlSpec, kSlotCount> kControls{{
+const std::array<ControlDesign, kSlotCount> kControls{{
     {WC_LISTVIEWW, L"", kChild | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL,
-     WS_EX_CLIENTEDGE},
-    {WC_BUTTONW, L"Scale Type:", kChild | WS_GROUP | BS_GROUPBOX, 0},
-    {WC_BUTTONW, L"Exit", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
-    {WC_BUTTONW, L"Ok", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
-    {WC_BUTTONW, L"Current Scale", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
-    {WC_BUTTONW, L"Architectural", kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
-    {WC_BUTTONW, L"Machine", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
-    {WC_BUTTONW, L"Civil", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
-    {WC_BUTTONW, L"Metric", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
-    {WC_BUTTONW, L"Next VPort", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
-    {WC_BUTTONW, L"Transparent", kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0},
+     WS_EX_CLIENTEDGE, std::nullopt},
+    {WC_BUTTONW, L"Scale Type:", kChild | WS_GROUP | BS_GROUPBOX, 0, std::nullopt},
+    {WC_BUTTONW, L"Exit", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::ExitClick},
+    {WC_BUTTONW, L"Ok", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::OkClick},
+    {WC_BUTTONW, L"Current Scale", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::GetScaleClick},
+    {WC_BUTTONW, L"Architectural", kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
+    {WC_BUTTONW, L"Machine", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
+    {WC_BUTTONW, L"Civil", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
+    {WC_BUTTONW, L"Metric", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
+    {WC_BUTTONW, L"Next VPort", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::NextClick},
+    {WC_BUTTONW, L"Transparent", kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0, Event::TransparentClick},
 }};
 
 const std::array<const wchar_t*, kColumnCount> kColumnHeaders{L"DWG Scales",   L"Scale Factor", L"Text Size SM",
@@ -205,20 +210,11 @@ LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void FrmMainWindow::OnCommand(int id, int code) {
     // Enter and Escape arrive as IDOK and IDCANCEL, which no control has.
-    if (code != BN_CLICKED) return;
-    const int first = ControlId(Slot::Option0);
-    if (id >= first && id < first + static_cast<int>(kOptionCount)) {
-        Raise(Event::OptionClick, id - first);
-    } else if (id == ControlId(Slot::CmdOK)) {
-        Raise(Event::OkClick);
-    } else if (id == ControlId(Slot::CmdExit)) {
-        Raise(Event::ExitClick);
-    } else if (id == ControlId(Slot::CmdGetscale)) {
-        Raise(Event::GetScaleClick);
-    } else if (id == ControlId(Slot::CmdNext)) {
-        Raise(Event::NextClick);
-    } else if (id == ControlId(Slot::ChkTransparent)) {
-        Raise(Event::TransparentClick);
+    const int slot = id - kFirstControlId;
+    if (code != BN_CLICKED || slot < 0 || slot >= static_cast<int>(kSlotCount)) return;
+    if (const std::optional<Event> click = kControls[static_cast<std::size_t>(slot)].click) {
+        // An option button's event carries its index in Option1.
+        Raise(*click, *click == Event::OptionClick ? slot - static_cast<int>(Index(Slot::Option0)) : 0);
     }
 }
 
@@ -246,7 +242,7 @@ void FrmMainWindow::CreateControls() {
     // a round of window-manager work per control at every start.
     const WindowLayout layout = ComputeLayout(dpi_);
     for (std::size_t i = 0; i < kSlotCount; ++i) {
-        const ControlSpec& design = kControls[i];
+        const ControlDesign& design = kControls[i];
         const Box& box = layout.controls[i];
         const auto id = static_cast<INT_PTR>(ControlId(static_cast<Slot>(i)));
         controls_[i] = CreateWindowExW(design.exStyle, design.className, design.text, design.style, box.left, box.top,
