@@ -2,6 +2,7 @@
 // the fault, bad-value and model tests drive it.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -31,6 +32,22 @@ struct TestWindow {
     explicit TestWindow(const std::string& scenario)
         : host(host::simulated::SimulatedHost::FromScenario(scenario)),
           form(std::make_unique<ui::FrmMain>(controls, host->Locator())) {}
+
+    // The journal's calls, with their arguments where they have any.
+    [[nodiscard]] std::vector<std::string> Calls() const {
+        std::vector<std::string> calls;
+        for (const auto& entry : host->Journal()) {
+            calls.push_back(entry.call + (entry.arguments.empty() ? "" : "(" + entry.arguments + ")"));
+        }
+        return calls;
+    }
+    [[nodiscard]] int Count(const std::string& call) const {
+        return static_cast<int>(std::count_if(host->Journal().begin(), host->Journal().end(),
+                                              [&](const auto& entry) { return entry.call == call; }));
+    }
+    void Inject(const std::string& call, std::int32_t number, const std::string& description) {
+        host->InjectFault({.call = call, .number = number, .description = description});
+    }
 
     std::shared_ptr<host::simulated::SimulatedHost> host;
     RecordingControls controls;

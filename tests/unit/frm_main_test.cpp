@@ -43,56 +43,10 @@ constexpr std::int32_t kInjected = static_cast<std::int32_t>(0x80210099u);
 constexpr const char* kInjectedText = "Injected failure";
 constexpr const char* kNotSetText = "Object variable or With block variable not set";
 
-struct Window {
-    explicit Window(const std::string& scenario)
-        : host(SimulatedHost::FromScenario(scenario)), form(std::make_unique<FrmMain>(controls, host->Locator())) {}
-
-    std::vector<std::string> Calls() const {
-        std::vector<std::string> calls;
-        for (const auto& entry : host->Journal()) {
-            calls.push_back(entry.call + (entry.arguments.empty() ? "" : "(" + entry.arguments + ")"));
-        }
-        return calls;
-    }
-    int Count(const std::string& call) const {
-        return static_cast<int>(std::count_if(host->Journal().begin(), host->Journal().end(),
-                                              [&](const auto& entry) { return entry.call == call; }));
-    }
-    void Inject(const std::string& call, std::int32_t number) {
-        Fault fault;
-        fault.call = call;
-        fault.number = number;
-        fault.description = kInjectedText;
-        host->InjectFault(fault);
-    }
-
-    std::shared_ptr<SimulatedHost> host;
-    RecordingControls controls;
-    std::unique_ptr<FrmMain> form;
-};
-
-std::vector<std::vector<std::string>> TableRows(ScaleType type) {
-    std::vector<std::vector<std::string>> rows;
-    for (const auto& row : GetScaleTable(type)) {
-        rows.push_back({std::string(row.Label), std::string(row.ScaleFactor), std::string(row.TextSizeSmall),
-                        std::string(row.TextSizeLarge), std::string(row.LtScale), std::string(row.DimStyle)});
-    }
-    return rows;
-}
-
-ShownBox NotRunningBox() { return {"AutoCad Not Running", "Vantrel", MessageStyle::Critical}; }
-ShownBox ErrorBox(const char* location, std::int32_t number, const char* description) {
-    return {ErrorReportText(location, number, description), "App Error", MessageStyle::Critical};
-}
-
-void ExpectBoxes(const std::vector<ShownBox>& actual, const std::vector<ShownBox>& expected) {
-    ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(actual[i].text, expected[i].text) << "box " << i;
-        EXPECT_EQ(actual[i].title, expected[i].title) << "box " << i;
-        EXPECT_EQ(actual[i].style, expected[i].style) << "box " << i;
-    }
-}
+using Window = vantrel::testing::TestWindow;
+using vantrel::testing::ErrorBox;
+using vantrel::testing::NotRunningBox;
+using vantrel::testing::TableRows;
 
 // ---- the load ----
 
@@ -134,7 +88,7 @@ TEST_P(LoadOutcome, ShowsWhatTheHostAllows) {
     const LoadCase& test = GetParam();
     Window window(test.scenario);
     EXPECT_EQ(window.form->Raise(Event::Load), test.outcome);
-    ExpectBoxes(window.controls.boxes, test.boxes);
+    EXPECT_EQ(window.controls.boxes, test.boxes);
     EXPECT_EQ(window.controls.rows.size(), test.rows);
     EXPECT_EQ(window.controls.checkedOption, test.option);
     if (test.outcome == EventOutcome::Ended) {
@@ -225,10 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, Zoom,
     ::testing::Values(ZoomCase{"OkQuarterInch", Event::OkClick, 0, 9, {1.0 / 48}, EventOutcome::Ended},
                       ZoomCase{"ApplyMetricFifty", Event::ListApply, 3, 8, {0.02}, EventOutcome::Running},
-                      ZoomCase{"ApplyCivilFifty", Event::ListApply, 2, 5, {1.0 / 600}, EventOutcome::Running},
                       ZoomCase{"ApplyCivilTen", Event::ListApply, 2, 1, {1.0 / 120}, EventOutcome::Running},
                       ZoomCase{"ApplyMachineThirty", Event::ListApply, 1, 9, {1.0 / 30}, EventOutcome::Running},
-                      ZoomCase{"ApplyMetricSeventyFive", Event::ListApply, 3, 9, {1.0 / 75}, EventOutcome::Running},
                       ZoomCase{"OkBeyondTheTable", Event::OkClick, 0, 13, {}, EventOutcome::Ended},
                       ZoomCase{"ApplyRowZero", Event::ListApply, 3, 0, {}, EventOutcome::Running},
                       ZoomCase{"ApplyNoRowSelected", Event::ListApply, 3, std::nullopt, {}, EventOutcome::Running},
@@ -255,7 +207,7 @@ TEST_P(CurrentScaleBox, ShowsTheActiveViewportsScale) {
     window.controls.decimalSeparator = test.separator;
     window.host->ClearJournal();
     EXPECT_EQ(window.form->Raise(Event::GetScaleClick), EventOutcome::Running);
-    ExpectBoxes(window.controls.boxes, {{test.text, "Vantrel", MessageStyle::Plain}});
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{test.text, "Vantrel", MessageStyle::Plain}}));
     EXPECT_EQ(window.Calls(), (std::vector<std::string>{"Document.ActivePViewport", "Entity.CustomScale"}));
 }
 
@@ -323,7 +275,8 @@ TEST(TransparencyFailure, IsShownUnderTheHandlerAndTheProgramGoesOn) {
     window.controls.transparentState = vantrel::ui::kChecked;
     window.controls.FailFrom("MakeTransparent", 2, [] { throw Failure(kInjected, kInjectedText); });
     EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
-    ExpectBoxes(window.controls.boxes, {ErrorBox("ChkTransparent_Click", kInjected, kInjectedText)});
+    EXPECT_EQ(window.controls.boxes,
+              (std::vector<ShownBox>{ErrorBox("ChkTransparent_Click", kInjected, kInjectedText)}));
     EXPECT_EQ(window.controls.opacity.size(), 1u);
 }
 
@@ -338,7 +291,8 @@ TEST_P(MissingHostReference, FailsWithNumber91InsteadOfCrashing) {
                                                     {Event::NextClick, "CmdNext_Click"},
                                                     {Event::OkClick, "CmdOK_Click"},
                                                     {Event::ListApply, "LVscales_DblClick"}};
-    ExpectBoxes(window.controls.boxes, {ErrorBox(locations.at(GetParam().event), 91, kNotSetText)});
+    EXPECT_EQ(window.controls.boxes,
+              (std::vector<ShownBox>{ErrorBox(locations.at(GetParam().event), 91, kNotSetText)}));
     EXPECT_TRUE(window.host->Journal().empty());
 }
 
@@ -347,32 +301,6 @@ INSTANTIATE_TEST_SUITE_P(Handlers, MissingHostReference,
                                            EndCase{"NextVPort", Event::NextClick}, EndCase{"Ok", Event::OkClick},
                                            EndCase{"ListApply", Event::ListApply}),
                          [](const auto& test) { return std::string(test.param.name); });
-
-// ---- next viewport through the window ----
-
-TEST(NextVPort, ActivatesAFloatingViewportOnALayoutWithTitleBlockItems) {
-    Window window(kSheet);
-    ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
-    for (int click = 0; click < 10; ++click) {
-        EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
-    }
-    EXPECT_TRUE(window.controls.boxes.empty());
-    const auto& drawing = window.host->ActiveDocumentState();
-    EXPECT_EQ(drawing.regenCount, 10);
-    ASSERT_TRUE(drawing.activeViewport.has_value());
-    EXPECT_TRUE(*drawing.activeViewport == 2 || *drawing.activeViewport == 4);
-}
-
-TEST(NextVPort, WithOnlyTheSheetsViewportChangesNothingAndShowsNothing) {
-    Window window("space paper\nviewport 1\nentity AcDbLine\n");
-    window.form->Raise(Event::Load);  // MSpace refused at load
-    window.controls.boxes.clear();
-    window.host->ClearJournal();
-    EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
-    EXPECT_TRUE(window.controls.boxes.empty());
-    EXPECT_EQ(window.Count("Document.PaperSpace"), 1);
-    EXPECT_EQ(window.host->ActiveDocumentState().regenCount, 0);
-}
 
 // ---- the timer ----
 
@@ -386,7 +314,7 @@ TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
               (std::vector<std::string>{"Locator.GetActiveObject(autocad.application)", "Application.ActiveDocument"}));
     window.controls.checkedOption = 3;
     window.form->Raise(Event::GetScaleClick);
-    ExpectBoxes(window.controls.boxes, {{"0.02", "Vantrel", MessageStyle::Plain}});
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{"0.02", "Vantrel", MessageStyle::Plain}}));
     EXPECT_EQ(window.host->documents[1].sheetView.zooms, 0);
 }
 
@@ -406,7 +334,7 @@ TEST(Timer, AGoneHostShowsOneNotRunningBoxThenTheProgramEnds) {
         --open;
     };
     EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Ended);
-    ExpectBoxes(window.controls.boxes, {NotRunningBox()});
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{NotRunningBox()}));
     EXPECT_EQ(ticksWhileOpen, std::vector<EventOutcome>(3, EventOutcome::Running));
     EXPECT_EQ(window.Count("Locator.GetActiveObject"), 1);
     EXPECT_EQ(window.form->AcadDoc(), nullptr);
@@ -420,7 +348,7 @@ TEST(FillFailure, LeavesTheRowsAddedSoFarAndReportsUnderTheTablesName) {
     // The third sub-item of row 5.
     window.controls.FailFrom("AddSubItem", 4 * 5 + 3, [] { throw Failure(kInjected, kInjectedText); });
     EXPECT_EQ(window.form->Raise(Event::OptionClick, 2), EventOutcome::Running);
-    ExpectBoxes(window.controls.boxes, {ErrorBox("Civil", kInjected, kInjectedText)});
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{ErrorBox("Civil", kInjected, kInjectedText)}));
     auto expected = TableRows(ScaleType::Civil);
     expected.resize(5);
     expected[4].resize(3);
@@ -444,7 +372,8 @@ TEST_P(ForeignFailure, IsReportedWithAWellKnownNumber) {
     ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
     window.controls.FailFrom("AddRow", 1, GetParam().thrower);
     EXPECT_EQ(window.form->Raise(Event::OptionClick, 1), EventOutcome::Running);
-    ExpectBoxes(window.controls.boxes, {ErrorBox("Machine", GetParam().number, GetParam().description)});
+    EXPECT_EQ(window.controls.boxes,
+              (std::vector<ShownBox>{ErrorBox("Machine", GetParam().number, GetParam().description)}));
     EXPECT_TRUE(window.controls.rows.empty());
 }
 
@@ -468,14 +397,14 @@ TEST(Reporting, AFailureWhileReportingIsSwallowedAndBoxesAreCountedRight) {
     window.controls.FailFrom("ShowMessage", 1000000, [] {});
     window.host->running = false;
     EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Ended);
-    ExpectBoxes(window.controls.boxes, {NotRunningBox()});
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{NotRunningBox()}));
 }
 
 TEST(Reporting, TheEndOfTheProgramDuringABoxStillEndsIt) {
     Window window(kSheet);
     ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
     window.controls.selectedRow = 9;
-    window.Inject("Application.ZoomScaled", kInjected);
+    window.Inject("Application.ZoomScaled", kInjected, kInjectedText);
     window.controls.FailFrom("ShowMessage", 1, [] { throw vantrel::ui::ProgramEnd{}; });
     EXPECT_EQ(window.form->Raise(Event::OkClick), EventOutcome::Ended);
     EXPECT_EQ(window.form->AcadDoc(), nullptr);
