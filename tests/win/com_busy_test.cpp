@@ -1,6 +1,7 @@
 // A busy host: the message filter's verdicts, the retry in the invoke path
-// (a host that rejects a few calls, one that never stops), and that only
-// painting runs while a call waits to be retried.
+// (only "retry later" is retried: a host that asks a few times, one that never
+// stops; an outright rejection is final), the locator's busy wait for both,
+// and that only painting runs while a call waits to be retried.
 #include <memory>
 #include <thread>
 
@@ -21,25 +22,31 @@ using host::com::RetryRejectedCallDelay;
 
 constexpr DISPID kZoomExtentsId = 22;
 
-TEST(BusyFilterDecision, RetriesARejectedCallUntilTheBoundThenCancels) {
-    const BusyRetryPolicy policy;
+TEST(BusyFilterDecision, RetriesOnlyRetryLaterAndOnlyWithinTheBound) {
+    constexpr DWORD kPatient = BusyRetryPolicy::kPatientMs;
     struct Case {
+        DWORD boundMs;
         DWORD elapsedMs;
         DWORD rejectType;
         bool retry;
     };
     const Case cases[] = {
-        {0, SERVERCALL_RETRYLATER, true},
-        {0, SERVERCALL_REJECTED, true},
-        {policy.boundMs - 1, SERVERCALL_RETRYLATER, true},
-        {policy.boundMs - 1, SERVERCALL_REJECTED, true},
-        {policy.boundMs, SERVERCALL_RETRYLATER, false},
-        {policy.boundMs, SERVERCALL_REJECTED, false},
-        {60000, SERVERCALL_RETRYLATER, false},
-        {0, SERVERCALL_ISHANDLED, false},
+        {kPatient, 0, SERVERCALL_RETRYLATER, true},
+        {kPatient, kPatient - 1, SERVERCALL_RETRYLATER, true},
+        {kPatient, kPatient, SERVERCALL_RETRYLATER, false},
+        {kPatient, 60000, SERVERCALL_RETRYLATER, false},
+        {200, 199, SERVERCALL_RETRYLATER, true},
+        {200, 200, SERVERCALL_RETRYLATER, false},
+        {0, 0, SERVERCALL_RETRYLATER, false},  // a call that must not wait
+        // The host refuses for good (it may be going away): never retried.
+        {kPatient, 0, SERVERCALL_REJECTED, false},
+        {kPatient, 0, SERVERCALL_ISHANDLED, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.elapsedMs << " ms, type " << c.rejectType);
+        SCOPED_TRACE(testing::Message() << "bound " << c.boundMs << " ms, " << c.elapsedMs << " ms, type "
+                                        << c.rejectType);
+        BusyRetryPolicy policy;
+        policy.boundMs = c.boundMs;
         const DWORD verdict = RetryRejectedCallDelay(c.elapsedMs, c.rejectType, policy);
         if (c.retry) {
             EXPECT_NE(verdict, kCancelCall);
@@ -49,13 +56,6 @@ TEST(BusyFilterDecision, RetriesARejectedCallUntilTheBoundThenCancels) {
             EXPECT_EQ(verdict, kCancelCall);
         }
     }
-}
-
-TEST(BusyFilterDecision, TheBoundIsThePolicys) {
-    BusyRetryPolicy policy;
-    policy.boundMs = 200;
-    EXPECT_NE(RetryRejectedCallDelay(199, SERVERCALL_RETRYLATER, policy), kCancelCall);
-    EXPECT_EQ(RetryRejectedCallDelay(200, SERVERCALL_RETRYLATER, policy), kCancelCall);
 }
 
 TEST(BusyRetryDelays, StartShortGrowAndStayCapped) {
@@ -98,56 +98,85 @@ protected:
     std::function<void(int)> onAttempt;
 };
 
-TEST_F(BusyHostTest, ACallRejectedForAWhileIsMadeOnceTheHostIsFree) {
+TEST_F(BusyHostTest, OnlyRetryLaterIsRetriedAndTheCallIsMadeOnceTheHostIsFree) {
     struct Case {
         const char* name;
         HRESULT code;
         bool asException;
+        int attempts;  // 3 rejections, then the host is free
+        bool made;
     };
     const Case cases[] = {
-        {"call rejected", RPC_E_CALL_REJECTED, false},
-        {"retry later", RPC_E_SERVERCALL_RETRYLATER, false},
-        {"call rejected in EXCEPINFO", RPC_E_CALL_REJECTED, true},
-        {"retry later in EXCEPINFO", RPC_E_SERVERCALL_RETRYLATER, true},
+        {"retry later", RPC_E_SERVERCALL_RETRYLATER, false, 4, true},
+        {"retry later in EXCEPINFO", RPC_E_SERVERCALL_RETRYLATER, true, 4, true},
+        // Final: the host refused the call, or COM's filter already gave up on it.
+        {"call rejected", RPC_E_CALL_REJECTED, false, 1, false},
+        {"call rejected in EXCEPINFO", RPC_E_CALL_REJECTED, true, 1, false},
+        {"another failure", E_FAIL, true, 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         attempts = 0;
         RejectZoom(3, c.code, c.asException);
-        EXPECT_NO_THROW(host::com::WrapApplication(&application, session)->ZoomExtents());
-        EXPECT_EQ(attempts, 4);
+        try {
+            host::com::WrapApplication(&application, session)->ZoomExtents();
+            EXPECT_TRUE(c.made) << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_FALSE(c.made) << failure.Description();
+            EXPECT_EQ(failure.Number(), static_cast<std::int32_t>(c.code));
+        }
+        EXPECT_EQ(attempts, c.attempts);
     }
 }
 
-TEST_F(BusyHostTest, AHostThatStaysBusyFailsWithTheRejectionAfterTheBound) {
+TEST_F(BusyHostTest, AHostThatStaysBusyFailsWithRetryLaterAfterTheBound) {
     session->busy.boundMs = 300;
-    struct Case {
-        HRESULT code;
-        bool asException;
-    };
-    const Case cases[] = {
-        {RPC_E_CALL_REJECTED, false}, {RPC_E_SERVERCALL_RETRYLATER, false}, {RPC_E_CALL_REJECTED, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.asException);
+    for (const bool asException : {false, true}) {
+        SCOPED_TRACE(asException);
         attempts = 0;
-        RejectZoom(-1, c.code, c.asException);
+        RejectZoom(-1, RPC_E_SERVERCALL_RETRYLATER, asException);
+        const ULONGLONG start = ::GetTickCount64();
         try {
             host::com::WrapApplication(&application, session)->ZoomExtents();
             ADD_FAILURE() << "no failure";
         } catch (const Failure& failure) {
-            EXPECT_EQ(failure.Number(), static_cast<std::int32_t>(c.code));
-            EXPECT_TRUE(IsBusyStatus(failure.Number()));
+            EXPECT_EQ(failure.Number(), status::kRetryLater);
             EXPECT_FALSE(failure.Description().empty());
         }
+        EXPECT_GE(::GetTickCount64() - start, 300U);
         EXPECT_GT(attempts, 1);
     }
 }
 
-TEST_F(BusyHostTest, OtherFailuresAreNotRetried) {
+TEST_F(BusyHostTest, TheLocatorsBusyWaitSetsTheWaitOfTheInvokePathAndOfTheFilter) {
+    using Microsoft::WRL::ComPtr;
+    const auto locator = host::com::CreateComHostLocator(session);
+    const auto registration = host::com::RegisterBusyHostRetry(session);
+    ComPtr<IMessageFilter> filter;
+    ASSERT_TRUE(SUCCEEDED(::CoRegisterMessageFilter(nullptr, &filter)));
+    ASSERT_NE(filter, nullptr);
+    ::CoRegisterMessageFilter(filter.Get(), nullptr);
+
+    // A timer tick: a busy host fails the call at once.
+    locator->SetBusyWait(host::BusyWait::Immediate);
     attempts = 0;
-    RejectZoom(-1, E_FAIL, true);
-    EXPECT_THROW(host::com::WrapApplication(&application, session)->ZoomExtents(), Failure);
+    RejectZoom(3, RPC_E_SERVERCALL_RETRYLATER, false);
+    try {
+        host::com::WrapApplication(&application, session)->ZoomExtents();
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), status::kRetryLater);
+    }
     EXPECT_EQ(attempts, 1);
+    EXPECT_EQ(filter->RetryRejectedCall(nullptr, 0, SERVERCALL_RETRYLATER), kCancelCall);
+
+    // The user's own action waits for the host.
+    locator->SetBusyWait(host::BusyWait::Patient);
+    attempts = 0;
+    RejectZoom(3, RPC_E_SERVERCALL_RETRYLATER, false);
+    EXPECT_NO_THROW(host::com::WrapApplication(&application, session)->ZoomExtents());
+    EXPECT_EQ(attempts, 4);
+    EXPECT_NE(filter->RetryRejectedCall(nullptr, BusyRetryPolicy::kPatientMs - 1, SERVERCALL_RETRYLATER), kCancelCall);
 }
 
 // A window that counts what it is sent.
@@ -200,7 +229,7 @@ TEST_F(BusyHostTest, WhileACallWaitsOnlyPaintingRuns) {
             commandsWhenRetried = counted.commands;
         }
     };
-    RejectZoom(1, RPC_E_CALL_REJECTED, false);
+    RejectZoom(1, RPC_E_SERVERCALL_RETRYLATER, false);
     host::com::WrapApplication(&application, session)->ZoomExtents();
 
     EXPECT_GE(paintsWhenRetried, 1);
@@ -217,13 +246,12 @@ TEST_F(BusyHostTest, WhileACallWaitsOnlyPaintingRuns) {
 TEST_F(BusyHostTest, TheFilterIsRegisteredOnTheThreadWhileItsRegistrationLives) {
     using Microsoft::WRL::ComPtr;
     {
-        const auto registration = host::com::RegisterBusyHostRetry();
+        const auto registration = host::com::RegisterBusyHostRetry(session);
         ComPtr<IMessageFilter> current;
         ASSERT_TRUE(SUCCEEDED(::CoRegisterMessageFilter(nullptr, &current)));
         ASSERT_NE(current, nullptr);
         EXPECT_NE(current->RetryRejectedCall(nullptr, 0, SERVERCALL_RETRYLATER), kCancelCall);
-        EXPECT_NE(current->RetryRejectedCall(nullptr, 0, SERVERCALL_REJECTED), kCancelCall);
-        EXPECT_EQ(current->RetryRejectedCall(nullptr, 60000, SERVERCALL_RETRYLATER), kCancelCall);
+        EXPECT_EQ(current->RetryRejectedCall(nullptr, 0, SERVERCALL_REJECTED), kCancelCall);
         EXPECT_EQ(current->MessagePending(nullptr, 0, PENDINGTYPE_TOPLEVEL),
                   static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
         EXPECT_EQ(current->HandleInComingCall(CALLTYPE_TOPLEVEL, nullptr, 0, nullptr),
@@ -240,7 +268,7 @@ TEST(BusyHostRegistration, FailsOnAThreadThatIsNotAnSta) {
     std::thread worker([&failed] {
         if (FAILED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return;
         try {
-            host::com::RegisterBusyHostRetry();
+            host::com::RegisterBusyHostRetry(std::make_shared<ComSession>());
         } catch (const Failure&) {
             failed = true;
         }

@@ -136,6 +136,7 @@ class ForeignEntity final : public host::Entity {
 public:
     std::string ObjectName() override { return std::string(host::kViewportObjectName); }
     double CustomScale() override { return 1; }
+    bool DisplayLocked() override { return false; }
     void Display(bool) override {}
 };
 
