@@ -160,6 +160,8 @@ TEST(Simcad, ReportsTheHostsFailuresAsDispExceptionWithItsScodeAndDescription) {
     // A call it never answers would make a fault that never fires: refused.
     EXPECT_FALSE(host.Send("fault Document.Regenerate 0x80210064 once Invalid input"));
     EXPECT_FALSE(host.Send("busy Document.Mspace= 500"));
+    EXPECT_FALSE(host.Send("slow Document.Regenerate 500"));
+    EXPECT_FALSE(host.Send("user lock 9"));  // no such item
     ASSERT_TRUE(host.Send("fault Document.Regen 0x80210064 once Invalid input"));
     const Outcome injected = Call(document.Get(), L"Regen", DISPATCH_METHOD, {Int(1)});
     EXPECT_EQ(injected.result, DISP_E_EXCEPTION);
@@ -170,17 +172,26 @@ TEST(Simcad, ReportsTheHostsFailuresAsDispExceptionWithItsScodeAndDescription) {
     EXPECT_EQ(Call(document.Get(), L"NoSuchMember", DISPATCH_METHOD).result, DISP_E_UNKNOWNNAME);
 }
 
-TEST(Simcad, ABusyCallIsRejectedFromInvokeUntilItsTimeIsUp) {
+TEST(Simcad, ABusyOrRefusedCallIsRejectedFromInvokeUntilItsTimeIsUp) {
     ComApartment apartment;
     Simcad host("document Sheet1\nspace paper\nviewport 1\nviewport 1/48 on active\n");
     ASSERT_TRUE(host.Ready());
     const auto application = RunningApplication();
     ASSERT_TRUE(application);
-    ASSERT_TRUE(host.Send("busy Application.ZoomExtents 500"));
-    EXPECT_EQ(Call(application.Get(), L"ZoomExtents", DISPATCH_METHOD).result, RPC_E_CALL_REJECTED);
-    EXPECT_TRUE(WaitUntil([&] { return Call(application.Get(), L"ZoomExtents", DISPATCH_METHOD).result == S_OK; },
-                          kActionDeadline));
-    EXPECT_FALSE(Matching(host.Calls(), "Application.ZoomExtents() -> rejected 0x80010001").empty());
+    struct Case {
+        const char* command;
+        HRESULT rejection;
+        const char* journaled;
+    };
+    for (const Case& c : {Case{"busy", RPC_E_SERVERCALL_RETRYLATER, "rejected 0x8001010A"},
+                          Case{"refuse", RPC_E_CALL_REJECTED, "rejected 0x80010001"}}) {
+        SCOPED_TRACE(c.command);
+        ASSERT_TRUE(host.Send(std::string(c.command) + " Application.ZoomExtents 500"));
+        EXPECT_EQ(Call(application.Get(), L"ZoomExtents", DISPATCH_METHOD).result, c.rejection);
+        EXPECT_TRUE(WaitUntil([&] { return Call(application.Get(), L"ZoomExtents", DISPATCH_METHOD).result == S_OK; },
+                              kActionDeadline));
+        EXPECT_FALSE(Matching(host.Calls(), std::string("Application.ZoomExtents() -> ") + c.journaled).empty());
+    }
 }
 
 TEST(Simcad, QuitRemovesTheProgIdItRegistered) {

@@ -201,6 +201,7 @@ public:
 
         VARIANT value;
         VariantInit(&value);
+        const std::size_t journaled = Host().Journal().size();
         try {
             Dispatch(*member, kind, arguments, value);
         } catch (const Failure& failure) {
@@ -216,8 +217,13 @@ public:
             VariantClear(&value);
             return Fail(call, argumentText, Failure(status::kFail, error.what()), exception);
         }
-        server_.journal.Call(call, argumentText,
-                             WithSubject(value.vt == VT_EMPTY ? std::string("ok") : Describe(value)));
+        std::string outcome = WithSubject(value.vt == VT_EMPTY ? std::string("ok") : Describe(value));
+        // A zoom names the view it changed.
+        const auto& hostJournal = Host().Journal();
+        if (hostJournal.size() > journaled && !hostJournal.back().view.empty()) {
+            outcome += " [" + hostJournal.back().view + "]";
+        }
+        server_.journal.Call(call, argumentText, outcome);
         if (result != nullptr) {
             *result = value;
         } else {
@@ -346,11 +352,12 @@ std::string Describe(const VARIANT& given) {
 
 // --- entities -------------------------------------------------------------
 
-constexpr DISPID kObjectName = 0x301, kCustomScale = 0x302, kDisplay = 0x303;
+constexpr DISPID kObjectName = 0x301, kCustomScale = 0x302, kDisplay = 0x303, kDisplayLocked = 0x304;
 constexpr std::array kEntityMembers = {
     Member{L"ObjectName", kObjectName, Access::Get, 0},
     Member{L"CustomScale", kCustomScale, Access::Get, 0},
     Member{L"Display", kDisplay, Access::Method, 1},
+    Member{L"DisplayLocked", kDisplayLocked, Access::Get, 0},
 };
 
 class EntityObject final : public DispatchObject {
@@ -382,6 +389,9 @@ protected:
                 break;
             case kCustomScale:
                 SetResult(result, entity_->CustomScale());
+                break;
+            case kDisplayLocked:
+                SetResult(result, entity_->DisplayLocked());
                 break;
             case kDisplay:
                 entity_->Display(ArgumentBool(arguments, 0));

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdint>
 #include <sstream>
+#include <utility>
 
 #include "host/Failure.h"
 
@@ -51,6 +52,17 @@ bool ParseMode(std::string_view text, host::simulated::Fault& fault) {
     return true;
 }
 
+// "CALL MS" and nothing after: a call the host answers and a duration.
+std::optional<std::pair<std::string, std::chrono::milliseconds>> CallAndDuration(std::istringstream& words) {
+    std::string call;
+    std::string ms;
+    std::string rest;
+    words >> call >> ms;
+    const auto duration = ParseNumber<int>(ms);
+    if (!host::simulated::IsCallName(call) || !duration || *duration < 0 || words >> rest) return std::nullopt;
+    return std::pair{call, std::chrono::milliseconds(*duration)};
+}
+
 }  // namespace
 
 std::optional<Command> ParseCommand(std::string_view text) {
@@ -87,16 +99,36 @@ std::optional<Command> ParseCommand(std::string_view text) {
         command.kind = CommandKind::Fault;
         return command;
     }
-    if (verb == "busy") {
-        std::string ms;
-        words >> command.fault.call >> ms;
-        const auto duration = ParseNumber<int>(ms);
-        if (!host::simulated::IsCallName(command.fault.call) || !duration || *duration < 0) return std::nullopt;
-        command.kind = CommandKind::Busy;
-        command.fault.number = status::kCallRejected;
-        command.fault.description = "Call was rejected by callee.";
+    if (verb == "busy" || verb == "refuse") {
+        // The host's message filter at the call level (see SimcadProtocol.h).
+        const auto held = CallAndDuration(words);
+        if (!held) return std::nullopt;
+        command.kind = CommandKind::Fault;
+        command.fault.call = held->first;
+        if (verb == "busy") {
+            command.fault.number = status::kRetryLater;
+            command.fault.description = "The message filter indicated that the application is busy.";
+        } else {
+            command.fault.number = status::kCallRejected;
+            command.fault.description = "Call was rejected by callee.";
+        }
         command.fault.mode = host::simulated::FaultMode::ForDuration;
-        command.fault.duration = std::chrono::milliseconds(*duration);
+        command.fault.duration = held->second;
+        return command;
+    }
+    if (verb == "slow") {
+        const auto held = CallAndDuration(words);
+        if (!held) return std::nullopt;
+        command.kind = CommandKind::Slow;
+        command.call = held->first;
+        command.delay = held->second;
+        return command;
+    }
+    if (verb == "user") {
+        // The move is checked against the drawing when it is applied.
+        std::getline(words >> std::ws, command.move);
+        if (command.move.empty()) return std::nullopt;
+        command.kind = CommandKind::UserMove;
         return command;
     }
     return std::nullopt;
@@ -115,9 +147,13 @@ bool Apply(const Command& command, host::simulated::SimulatedHost& host, Journal
             host.activeDocument = command.document - 1;
             return true;
         case CommandKind::Fault:
-        case CommandKind::Busy:
             host.InjectFault(command.fault);
             return true;
+        case CommandKind::Slow:
+            host.SetSlowCall(command.call, command.delay);
+            return true;
+        case CommandKind::UserMove:
+            return host.ApplyUserMove(command.move);
         case CommandKind::ClearJournal:
             host.ClearJournal();
             journal.Clear();

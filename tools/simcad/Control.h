@@ -1,6 +1,7 @@
 // simcad's control commands, sent by tests and the demo to its window.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -11,19 +12,22 @@
 
 namespace vantrel::simcad {
 
-enum class CommandKind { Exit, Quit, Activate, Fault, Busy, ClearJournal };
+enum class CommandKind { Exit, Quit, Activate, Fault, Slow, UserMove, ClearJournal };
 
 struct Command {
     CommandKind kind = CommandKind::Quit;
-    std::size_t document = 0;      // Activate: 1-based
-    host::simulated::Fault fault;  // Fault, Busy
+    std::size_t document = 0;            // Activate: 1-based
+    host::simulated::Fault fault;        // Fault (busy and refuse are faults too)
+    std::string call;                    // Slow
+    std::chrono::milliseconds delay{0};  // Slow
+    std::string move;                    // UserMove: as SimulatedHost::ApplyUserMove takes it
 };
 
 // Nothing when the text is not a command.
 std::optional<Command> ParseCommand(std::string_view text);
 
-// Returns false when the command cannot apply (no such document). Exit does
-// not return.
+// Returns false when the command cannot apply (no such document, a move the
+// drawing does not allow). Exit does not return.
 bool Apply(const Command& command, host::simulated::SimulatedHost& host, Journal& journal);
 
 }  // namespace vantrel::simcad

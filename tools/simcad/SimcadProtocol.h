@@ -16,10 +16,19 @@ inline constexpr wchar_t kWindowTitle[] = L"simcad \u2014 simulated CAD host";
 //   activate N                 bring document N (1-based) to the front
 //   fault CALL NUMBER MODE [DESCRIPTION...]
 //                              CALL fails; MODE always | once | after=N | for=MS
-//   busy CALL MS               CALL is rejected as busy for MS ms from the first
-//                              call it matches (RPC_E_CALL_REJECTED from Invoke;
-//                              a scenario's "fail CALL 0x80010001 for=MS" does the
-//                              same, as does 0x8001010A)
+//   busy CALL MS               CALL is rejected for MS ms from the first call it
+//                              matches, as a host with a command or a dialog open
+//                              does: RPC_E_SERVERCALL_RETRYLATER (0x8001010A) from
+//                              Invoke, which the client may retry
+//   refuse CALL MS             the same with RPC_E_CALL_REJECTED (0x80010001): the
+//                              host refuses outright, not to be retried (a
+//                              scenario's "fail CALL 0x80010001 for=MS" does the same)
+//   slow CALL MS               CALL takes MS ms to answer from now on (0: at once);
+//                              simcad answers nothing else meanwhile
+//   user MOVE                  the user's own move in the host, on the active
+//                              document: leave-viewport | enter-viewport |
+//                              model-tab | layout | lock N | unlock N (item N,
+//                              1-based); false when the drawing does not allow it
 //   clear-journal              empty the journal file
 inline constexpr unsigned long kCopyDataCommand = 0x56534D43;  // 'VSMC'
 
@@ -28,12 +37,14 @@ inline constexpr wchar_t kClsidText[] = L"{C2E5334D-54D1-4D01-BF50-C44608DA5AF1}
 inline constexpr wchar_t kProgId[] = L"AutoCAD.Application";
 
 // Journal file: one line per round trip,
-//   "<sequence> <Object.Member>(<arguments>) -> <result>"
+//   "<sequence> <Object.Member>(<arguments>) -> <result>[ [<view>]]"
 // where a property write ends the member with '=', the result is the value
 // returned, "ok" for none, "error 0x8021xxxx <description>" for a failure and
-// "rejected 0x80010001" for a busy host. The first line is kReadyLine, written
-// once the application object is in the running-object table. Control commands
-// are journaled as "-- <command>".
+// "rejected 0x8001010A" (busy) or "rejected 0x80010001" (refused) for a call the
+// host would not take. A zoom names the view it changed: "[viewport N]" (paper
+// space item N, 1-based), "[sheet]" or "[model]". The first line is kReadyLine,
+// written once the application object is in the running-object table. Control
+// commands are journaled as "-- <command>".
 inline constexpr char kReadyLine[] = "ready";
 
 }  // namespace vantrel::simcad
