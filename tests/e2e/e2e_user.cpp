@@ -71,6 +71,8 @@ bool MessageBoxShown(DWORD processId) { return driver::FindMessageBox(processId)
 
 void PressOk(const MessageBoxSeen& box) { driver::PressOk(box.window); }
 
+void Press(const MessageBoxSeen& box, int id) { driver::PressButton(box.window, id); }
+
 }  // namespace vantrel::e2e
 
 #include <charconv>

@@ -58,6 +58,8 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, Milliseconds ti
 bool MessageBoxShown(DWORD processId);
 // Presses its OK button.
 void PressOk(const MessageBoxSeen& box);
+// Presses its button `id` (IDRETRY, IDCANCEL, ...).
+void Press(const MessageBoxSeen& box, int id);
 
 }  // namespace vantrel::e2e
 

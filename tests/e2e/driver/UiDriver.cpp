@@ -252,11 +252,13 @@ MessageBoxContent ReadMessageBox(HWND box) {
     return content;
 }
 
-void PressOk(HWND box) {
-    const HWND ok = GetDlgItem(box, IDOK);
-    if (!ok) Fail("the message box has no OK button");
-    if (!PostMessageW(ok, BM_CLICK, 0, 0)) Fail("cannot press OK");
+void PressButton(HWND box, int id) {
+    const HWND button = GetDlgItem(box, id);
+    if (!button) Fail("the message box has no button " + std::to_string(id));
+    if (!PostMessageW(button, BM_CLICK, 0, 0)) Fail("cannot press button " + std::to_string(id));
 }
+
+void PressOk(HWND box) { PressButton(box, IDOK); }
 
 HWND FindChild(HWND parent, std::wstring_view className, std::wstring_view text) {
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -65,7 +65,9 @@ struct MessageBoxContent {
     std::wstring text;  // the box's text control (id 0xFFFF)
 };
 MessageBoxContent ReadMessageBox(HWND box);
-// Presses the box's OK button (posted, so the driver never waits on the box).
+// Presses one of the box's buttons by its id (IDOK, IDRETRY, IDCANCEL, ...),
+// posted, so the driver never waits on the box.
+void PressButton(HWND box, int id);
 void PressOk(HWND box);
 
 std::wstring WindowText(HWND window);
