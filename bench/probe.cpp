@@ -473,7 +473,9 @@ std::optional<StartupPhases> StartupPhasesOnce(const Options& options, const std
         const auto& calls = simcad.Journal().Calls();
         if (phases.firstCallMs < 0 && !calls.empty()) phases.firstCallMs = calls.front().seenMs - start;
         if (VantrelReady(program.Id()) != nullptr) {
-            phases.visibleMs = now;
+            // Taken after the check: the list answers its row count only once
+            // the showing and the first painting are over, as in LaunchToRows.
+            phases.visibleMs = NowMs() - start;
             // The load's calls are all answered before the window shows, and
             // the first tick comes a second later.
             simcad.Journal().Read();
