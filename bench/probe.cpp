@@ -371,8 +371,9 @@ std::wstring WorkFile(const Options& options, const std::wstring& name) { return
 constexpr int kStartupRuns = 11;
 
 // Host operations the load makes on the sample sheet: attach (ActiveDocument),
-// then ActiveSpace, ActiveSpace=, Application, ZoomExtents and MSpace=.
-constexpr std::size_t kLoadCalls = 6;
+// then ActiveSpace, ActiveSpace=, MSpace=False, Application, ZoomExtents and
+// MSpace=True.
+constexpr std::size_t kLoadCalls = 7;
 
 // One start of a program that shows the scale list: launch to its window
 // visible with its 12 rows, and the host calls it made until then.
