@@ -68,22 +68,6 @@ TEST(Scenario, BuildsDocumentsAndPaperSpaceInOrder) {
     EXPECT_TRUE(host->running);
 }
 
-TEST(Scenario, PutsItemsBeforeAnyDocumentIntoDrawing1) {
-    auto host = SimulatedHost::FromScenario("viewport 1\nviewport 1/96 active\n");
-    ASSERT_EQ(host->documents.size(), 1u);
-    EXPECT_EQ(host->documents[0].name, "Drawing1");
-    EXPECT_EQ(host->ActiveDocumentState().paperSpace.size(), 2u);
-}
-
-TEST(Scenario, StatesAHostThatIsNotThereOrHasNoDrawing) {
-    auto notRunning = SimulatedHost::FromScenario("notrunning\n");
-    EXPECT_FALSE(notRunning->running);
-    auto noDocument = SimulatedHost::FromScenario("document A\nnodocument\n");
-    EXPECT_TRUE(noDocument->running);
-    EXPECT_FALSE(noDocument->activeDocument.has_value());
-    EXPECT_THROW(noDocument->ActiveDocumentState(), std::logic_error);
-}
-
 TEST(Scenario, ReadsFaultLines) {
     auto host = SimulatedHost::FromScenario(
         "document A\nspace paper\n"
@@ -228,53 +212,6 @@ TEST(SimulatedHostFacts, ActivePViewportNeedsAnActiveFloatingViewport) {
     EXPECT_NE(FailureNumber([&] { document->ActivePViewport(); }), 0);
 }
 
-TEST(SimulatedHostFacts, ActivePViewportWriteNeedsAViewportOfThisDocumentThatIsOn) {
-    auto host = SimulatedHost::FromScenario(
-        "document A\nspace paper\nviewport 1\nentity AcDbLine\nviewport 0.5\nviewport 2 off\n"
-        "document B\nspace paper\nviewport 1\nviewport 3\n");
-    auto document = host->ApplicationObject()->ActiveDocument();
-    std::vector<std::shared_ptr<vantrel::host::Entity>> items;
-    auto enumerator = document->PaperSpace()->Enumerate();
-    while (auto item = enumerator->Next()) {
-        items.push_back(item);
-    }
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_NE(FailureNumber([&] { document->SetActivePViewport(*items[0]); }), 0);  // the sheet's own
-    EXPECT_NE(FailureNumber([&] { document->SetActivePViewport(*items[1]); }), 0);  // a line
-    EXPECT_NE(FailureNumber([&] { document->SetActivePViewport(*items[3]); }), 0);  // off
-    host->activeDocument = 1;
-    auto other = host->ApplicationObject()->ActiveDocument();
-    EXPECT_NE(FailureNumber([&] { other->SetActivePViewport(*items[2]); }), 0);  // another document's
-    EXPECT_NO_THROW(document->SetActivePViewport(*items[2]));
-    EXPECT_EQ(host->documents[0].activeViewport, std::optional<std::size_t>(2));
-}
-
-TEST(SimulatedHostFacts, OnlyViewportsAnswerCustomScaleAndDisplay) {
-    auto host = SimulatedHost::FromScenario("viewport 1\nentity AcDbLine\nviewport 0.5 off\n");
-    auto document = host->ApplicationObject()->ActiveDocument();
-    auto enumerator = document->PaperSpace()->Enumerate();
-    auto sheet = enumerator->Next();
-    auto line = enumerator->Next();
-    auto floating = enumerator->Next();
-    EXPECT_EQ(enumerator->Next(), nullptr);
-    EXPECT_EQ(line->ObjectName(), "AcDbLine");
-    EXPECT_EQ(FailureNumber([&] { line->CustomScale(); }), status::kUnknownName);
-    EXPECT_EQ(FailureNumber([&] { line->Display(true); }), status::kUnknownName);
-    EXPECT_EQ(sheet->CustomScale(), 1.0);
-    floating->Display(true);
-    EXPECT_TRUE(host->ActiveDocumentState().paperSpace[2].display);
-}
-
-TEST(SimulatedHostFacts, ObjectsKeepTheDrawingAliveAndFailOnceTheHostIsGone) {
-    std::shared_ptr<vantrel::host::Document> document;
-    {
-        auto host = SimulatedHost::FromScenario("space paper\nviewport 1\n");
-        document = host->ApplicationObject()->ActiveDocument();
-        host->running = false;
-    }
-    EXPECT_EQ(FailureNumber([&] { document->ActiveSpace(); }), status::kServerUnavailable);
-}
-
 // ---- journal and faults ----
 
 TEST(Journal, RecordsEveryCallWithArgumentsAndResult) {
@@ -293,18 +230,6 @@ TEST(Journal, RecordsEveryCallWithArgumentsAndResult) {
     const std::string text = host->JournalText();
     EXPECT_EQ(text.substr(0, text.find('\n')), "Locator.GetActiveObject(autocad.application) -> ok");
     EXPECT_NE(text.find("\nDocument.Regen(9) -> 0x80210064\n"), std::string::npos) << text;
-}
-
-TEST(Journal, CountsOneNextPerItemReturned) {
-    auto host = SimulatedHost::FromScenario("viewport 1\nentity AcDbLine\nviewport 2\n");
-    auto enumerator = host->ApplicationObject()->ActiveDocument()->PaperSpace()->Enumerate();
-    while (enumerator->Next()) {
-    }
-    int nexts = 0;
-    for (const auto& entry : host->Journal()) {
-        nexts += entry.call == "PaperSpace.Next" ? 1 : 0;
-    }
-    EXPECT_EQ(nexts, 3);
 }
 
 struct FaultCase {
