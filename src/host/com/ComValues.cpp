@@ -1,44 +1,6 @@
 #include "host/com/ComValues.h"
 
-#include <climits>
-#include <new>
-
 namespace vantrel::host::com {
-
-namespace {
-
-int CheckedLength(std::size_t length) {
-    if (length > static_cast<std::size_t>(INT_MAX)) throw std::bad_alloc();
-    return static_cast<int>(length);
-}
-
-}  // namespace
-
-Bstr::Bstr(std::wstring_view text) {
-    value_ = ::SysAllocStringLen(text.data(), static_cast<UINT>(CheckedLength(text.size())));
-    if (value_ == nullptr) throw std::bad_alloc();
-}
-
-Bstr& Bstr::operator=(Bstr&& other) noexcept {
-    if (this != &other) Attach(other.Detach());
-    return *this;
-}
-
-BSTR* Bstr::Out() noexcept {
-    Attach(nullptr);
-    return &value_;
-}
-
-void Bstr::Attach(BSTR value) noexcept {
-    ::SysFreeString(value_);
-    value_ = value;
-}
-
-BSTR Bstr::Detach() noexcept {
-    BSTR value = value_;
-    value_ = nullptr;
-    return value;
-}
 
 Variant::Variant(Variant&& other) noexcept : value_(other.value_) { ::VariantInit(&other.value_); }
 

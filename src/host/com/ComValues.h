@@ -18,31 +18,6 @@ inline std::string Utf8FromBstr(const BSTR text) {
     return text == nullptr ? std::string() : win::Utf8FromUtf16(std::wstring_view(text, ::SysStringLen(text)));
 }
 
-// A BSTR that is freed exactly once. Out() frees the current string first, so
-// it can be handed to a call that fills it.
-class Bstr {
-public:
-    Bstr() noexcept = default;
-    explicit Bstr(std::wstring_view text);
-    ~Bstr() { ::SysFreeString(value_); }
-    Bstr(Bstr&& other) noexcept : value_(other.Detach()) {}
-    Bstr& operator=(Bstr&& other) noexcept;
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-
-    [[nodiscard]] BSTR Get() const noexcept { return value_; }
-    [[nodiscard]] std::size_t Length() const noexcept { return ::SysStringLen(value_); }
-    [[nodiscard]] bool Empty() const noexcept { return Length() == 0; }
-    [[nodiscard]] std::string Utf8() const { return Utf8FromBstr(value_); }
-    BSTR* Out() noexcept;
-    // Takes ownership of a string the caller allocated.
-    void Attach(BSTR value) noexcept;
-    [[nodiscard]] BSTR Detach() noexcept;
-
-private:
-    BSTR value_ = nullptr;
-};
-
 // A VARIANT that is cleared exactly once.
 class Variant {
 public:

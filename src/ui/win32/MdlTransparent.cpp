@@ -1,15 +1,12 @@
 #include "ui/win32/MdlTransparent.h"
 
 namespace vantrel::ui::win32 {
-namespace {
-constexpr LONG kLayeredStyleBit = 0x80000;  // WS_EX_LAYERED
-constexpr DWORD kAlphaFlag = 2;             // LWA_ALPHA
-}  // namespace
 
 void MakeTransparent(HWND window, std::uint8_t alpha) {
+    // The ANSI pair on purpose: the extended style is the same bits either way.
     const LONG style = GetWindowLongA(window, GWL_EXSTYLE);
-    SetWindowLongA(window, GWL_EXSTYLE, style | kLayeredStyleBit);
-    SetLayeredWindowAttributes(window, 0, alpha, kAlphaFlag);
+    SetWindowLongA(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(window, 0, alpha, LWA_ALPHA);
 }
 
 }  // namespace vantrel::ui::win32
