@@ -8,16 +8,12 @@
 namespace vantrel::host {
 namespace {
 
-// The platform's text for a reference that holds no object.
-constexpr std::int32_t kObjectNotSet = 91;
-constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
-
 // A host reference that holds no object fails as the platform's "not set"
 // instead of being dereferenced.
 template <class Pointer>
 auto& Require(const Pointer& object) {
     if (!object) {
-        throw Failure(kObjectNotSet, std::string(kObjectNotSetText));
+        throw ObjectNotSet();
     }
     return *object;
 }

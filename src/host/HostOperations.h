@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/HostModel.h"
 #include "host/RandomSource.h"
 

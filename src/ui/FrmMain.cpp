@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/HostOperations.h"
 #include "ui/ErrorReport.h"
 #include "ui/NumberText.h"
@@ -14,9 +14,6 @@ namespace vantrel::ui {
 namespace {
 
 using catalog::ScaleType;
-
-constexpr std::int32_t kObjectNotSet = 91;
-constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
 
 // Plain boxes titled Vantrel for what the program will not do to the drawing.
 constexpr std::string_view kModelTabText =
@@ -367,7 +364,7 @@ bool FrmMain::AskRetryWhileBusy() {
 
 std::shared_ptr<host::Document> FrmMain::Doc() {
     if (!acadDoc_) {
-        throw Failure(kObjectNotSet, std::string(kObjectNotSetText));
+        throw ObjectNotSet();
     }
     // A tick may replace AcadDoc while a host call waits; the caller's own
     // reference keeps the document it works on alive until it is done.

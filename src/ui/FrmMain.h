@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "catalog/ScaleCatalog.h"
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/HostModel.h"
 #include "host/RandomSource.h"
 #include "ui/Controls.h"

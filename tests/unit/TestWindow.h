@@ -11,7 +11,7 @@
 
 #include "RecordingControls.h"
 #include "catalog/ScaleCatalog.h"
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 #include "ui/ErrorReport.h"
 #include "ui/FrmMain.h"
 
@@ -30,7 +30,7 @@ inline constexpr const char* kSheetScenario =
 
 struct TestWindow {
     explicit TestWindow(const std::string& scenario)
-        : host(host::simulated::SimulatedHost::FromScenario(scenario)),
+        : host(sim::SimulatedHost::FromScenario(scenario)),
           form(std::make_unique<ui::FrmMain>(controls, host->Locator())) {}
 
     // The journal's calls, with their arguments where they have any.
@@ -49,20 +49,18 @@ struct TestWindow {
         host->InjectFault({.call = call, .number = number, .description = description});
     }
 
-    std::shared_ptr<host::simulated::SimulatedHost> host;
+    std::shared_ptr<sim::SimulatedHost> host;
     RecordingControls controls;
     std::unique_ptr<ui::FrmMain> form;
 };
 
 // What the host holds: compared before and after a failure.
 struct HostState {
-    std::vector<host::simulated::SimDocument> documents;
+    std::vector<sim::SimDocument> documents;
     std::optional<std::size_t> activeDocument;
     bool running = true;
 
-    static HostState Of(const host::simulated::SimulatedHost& host) {
-        return {host.documents, host.activeDocument, host.running};
-    }
+    static HostState Of(const sim::SimulatedHost& host) { return {host.documents, host.activeDocument, host.running}; }
     friend bool operator==(const HostState&, const HostState&) = default;
 };
 

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "TestWindow.h"
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/HostModel.h"
 
 namespace {
 
 using vantrel::StatusCode;
-using vantrel::host::simulated::JournalEntry;
-using vantrel::host::simulated::SimulatedHost;
+using vantrel::sim::JournalEntry;
+using vantrel::sim::SimulatedHost;
 using vantrel::testing::ErrorBox;
 using vantrel::testing::HostState;
 using vantrel::testing::kSheetScenario;
@@ -33,7 +33,7 @@ using vantrel::ui::MessageStyle;
 namespace host = vantrel::host;
 namespace status = vantrel::status;
 
-constexpr const char* kNotSetText = "Object variable or With block variable not set";
+constexpr std::string_view kNotSetText = vantrel::error::kObjectNotSetText;
 constexpr std::int32_t kNotSet = 91;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "TestWindow.h"
-#include "host/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 
 using vantrel::StatusCode;
-using vantrel::host::simulated::Fault;
-using vantrel::host::simulated::FaultMode;
-using vantrel::host::simulated::JournalEntry;
+using vantrel::sim::Fault;
+using vantrel::sim::FaultMode;
+using vantrel::sim::JournalEntry;
 using vantrel::testing::ErrorBox;
 using vantrel::testing::HostState;
 using vantrel::testing::kSheetScenario;
@@ -149,8 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Handlers, HandlerCalls, ::testing::ValuesIn(Handlers())
 // Every call the simulated host answers is made by some handler, so each is in
 // the matrix at least once.
 TEST(HandlerCallsTogether, AreEveryCallTheHostAnswers) {
-    const std::set<std::string> hostCalls(vantrel::host::simulated::kCallNames.begin(),
-                                          vantrel::host::simulated::kCallNames.end());
+    const std::set<std::string> hostCalls(vantrel::sim::kCallNames.begin(), vantrel::sim::kCallNames.end());
     std::set<std::string> made;
     for (const HandlerUnderTest& handler : Handlers()) {
         made.insert(handler.calls.begin(), handler.calls.end());

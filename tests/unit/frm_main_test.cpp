@@ -14,9 +14,9 @@
 
 #include "RecordingControls.h"
 #include "TestWindow.h"
+#include "base/Failure.h"
 #include "catalog/ScaleCatalog.h"
-#include "host/Failure.h"
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 #include "ui/ErrorReport.h"
 #include "ui/FrmMain.h"
 
@@ -25,8 +25,8 @@ namespace {
 using vantrel::Failure;
 using vantrel::catalog::GetScaleTable;
 using vantrel::catalog::ScaleType;
-using vantrel::host::simulated::Fault;
-using vantrel::host::simulated::SimulatedHost;
+using vantrel::sim::Fault;
+using vantrel::sim::SimulatedHost;
 using vantrel::testing::RecordingControls;
 using vantrel::testing::ShownBox;
 using vantrel::ui::ErrorReportText;
@@ -41,7 +41,7 @@ const char* const kSheet = vantrel::testing::kSheetScenario;
 
 constexpr std::int32_t kInjected = static_cast<std::int32_t>(0x80210099u);
 constexpr const char* kInjectedText = "Injected failure";
-constexpr const char* kNotSetText = "Object variable or With block variable not set";
+constexpr std::string_view kNotSetText = vantrel::error::kObjectNotSetText;
 
 using Window = vantrel::testing::TestWindow;
 using vantrel::testing::ErrorBox;

@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/HostOperations.h"
 #include "host/RandomSource.h"
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 
 namespace {
 
 using vantrel::Failure;
 using vantrel::host::RandomSource;
-using vantrel::host::simulated::SimulatedHost;
+using vantrel::sim::SimulatedHost;
 
 std::vector<std::string> Calls(const SimulatedHost& host) {
     std::vector<std::string> calls;

@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "TestWindow.h"
-#include "host/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 
 using vantrel::host::BusyWait;
-using vantrel::host::simulated::Fault;
-using vantrel::host::simulated::FaultMode;
-using vantrel::host::simulated::SimDocument;
+using vantrel::sim::Fault;
+using vantrel::sim::FaultMode;
+using vantrel::sim::SimDocument;
 using vantrel::testing::ErrorBox;
 using vantrel::testing::kBusyBox;
 using vantrel::testing::kLockedBox;

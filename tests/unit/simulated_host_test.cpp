@@ -8,17 +8,17 @@
 #include <thread>
 #include <vector>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/HostModel.h"
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 
 namespace {
 
 using vantrel::Failure;
-using vantrel::host::simulated::Fault;
-using vantrel::host::simulated::FaultMode;
-using vantrel::host::simulated::SimulatedHost;
-using vantrel::host::simulated::SimView;
+using vantrel::sim::Fault;
+using vantrel::sim::FaultMode;
+using vantrel::sim::SimulatedHost;
+using vantrel::sim::SimView;
 namespace status = vantrel::status;
 
 constexpr const char* kSheet =

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "com_stubs.h"
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/com/ComObjects.h"
 
 namespace vantrel::test {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "catalog/ScaleCatalog.h"
-#include "host/Failure.h"
-#include "host/simulated/SimulatedHost.h"
+#include "base/Failure.h"
+#include "sim/SimulatedHost.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
 #include "ui_support.h"
@@ -34,7 +34,7 @@ class RealWindow : public ::testing::Test {
 protected:
     RealWindow() {
         window.Create(GetModuleHandleW(nullptr));
-        host = host::simulated::SimulatedHost::FromScenario(kSheet);
+        host = sim::SimulatedHost::FromScenario(kSheet);
         form = std::make_unique<FrmMain>(window, host->Locator());
         window.Attach(form.get());
         window.SetEndAction([this] { ++ends; });
@@ -64,7 +64,7 @@ protected:
 
     testing::MessageBoxWatch watch;
     FrmMainWindow window;
-    std::shared_ptr<host::simulated::SimulatedHost> host;
+    std::shared_ptr<sim::SimulatedHost> host;
     std::unique_ptr<FrmMain> form;
     int ends = 0;
 };

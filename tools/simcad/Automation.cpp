@@ -12,14 +12,15 @@
 #include <utility>
 #include <vector>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
+#include "base/Hex.h"
 #include "win/Utf16.h"
 
 namespace vantrel::simcad {
 namespace {
 
-using host::simulated::SimDocument;
-using host::simulated::SimulatedHost;
+using sim::SimDocument;
+using sim::SimulatedHost;
 using Microsoft::WRL::ComPtr;
 
 // Lets a dispatch pointer handed back to simcad (ActivePViewport = viewport)
@@ -42,12 +43,6 @@ struct Member {
 struct ArgumentMismatch {
     std::size_t position;
 };
-
-std::string Hex(std::int32_t number) {
-    std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%08X", static_cast<unsigned>(number));
-    return text.data();
-}
 
 std::string FormatDouble(double value) {
     std::array<char, 32> text{};
@@ -262,7 +257,7 @@ private:
     }
 
     HRESULT Refuse(const std::string& call, HRESULT code, const std::string& argumentText = {}) {
-        server_.journal.Call(call, argumentText, WithSubject("error " + Hex(code)));
+        server_.journal.Call(call, argumentText, WithSubject("error " + HexStatus(code)));
         return code;
     }
 
@@ -270,11 +265,11 @@ private:
                  EXCEPINFO* exception) {
         // A busy host rejects the call itself; it is not an automation error.
         if (IsBusyStatus(failure.Number())) {
-            server_.journal.Call(call, argumentText, WithSubject("rejected " + Hex(failure.Number())));
+            server_.journal.Call(call, argumentText, WithSubject("rejected " + HexStatus(failure.Number())));
             return static_cast<HRESULT>(failure.Number());
         }
         server_.journal.Call(call, argumentText,
-                             WithSubject("error " + Hex(failure.Number()) + " " + failure.Description()));
+                             WithSubject("error " + HexStatus(failure.Number()) + " " + failure.Description()));
         if (exception != nullptr) {
             *exception = EXCEPINFO{};
             exception->bstrSource = SysAllocString(kErrorSource);
@@ -446,7 +441,7 @@ public:
             for (ULONG i = 0; i < handed; ++i) VariantClear(&items[i]);
             const char* verdict = IsBusyStatus(failure.Number()) ? "rejected " : "error ";
             server_.journal.Call("PaperSpace.Next", arguments,
-                                 verdict + Hex(failure.Number()) + " " + failure.Description());
+                                 verdict + HexStatus(failure.Number()) + " " + failure.Description());
             return static_cast<HRESULT>(failure.Number());
         }
         if (fetched != nullptr) *fetched = handed;
@@ -462,7 +457,7 @@ public:
                 ++position_;
             }
         } catch (const Failure& failure) {
-            server_.journal.Call("PaperSpace.Skip", std::to_string(count), "error " + Hex(failure.Number()));
+            server_.journal.Call("PaperSpace.Skip", std::to_string(count), "error " + HexStatus(failure.Number()));
             return static_cast<HRESULT>(failure.Number());
         }
         server_.journal.Call("PaperSpace.Skip", std::to_string(count), std::to_string(skipped) + " items");
@@ -474,7 +469,7 @@ public:
             pass_ = collection_->Enumerate();
             position_ = 0;
         } catch (const Failure& failure) {
-            server_.journal.Call("PaperSpace.Reset", "", "error " + Hex(failure.Number()));
+            server_.journal.Call("PaperSpace.Reset", "", "error " + HexStatus(failure.Number()));
             return static_cast<HRESULT>(failure.Number());
         }
         server_.journal.Call("PaperSpace.Reset", "", "ok");
@@ -484,7 +479,7 @@ public:
     // A copy would need a second pass of the host at the same place; nothing uses it.
     STDMETHODIMP Clone(IEnumVARIANT** copy) override {
         if (copy != nullptr) *copy = nullptr;
-        server_.journal.Call("PaperSpace.Clone", "", "error " + Hex(E_NOTIMPL));
+        server_.journal.Call("PaperSpace.Clone", "", "error " + HexStatus(E_NOTIMPL));
         return E_NOTIMPL;
     }
 

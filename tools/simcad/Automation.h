@@ -12,12 +12,12 @@
 #include <memory>
 
 #include "Journal.h"
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 
 namespace vantrel::simcad {
 
 struct Server {
-    std::shared_ptr<host::simulated::SimulatedHost> host;
+    std::shared_ptr<sim::SimulatedHost> host;
     Journal& journal;
 };
 

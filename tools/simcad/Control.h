@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "Journal.h"
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 
 namespace vantrel::simcad {
 
@@ -17,7 +17,7 @@ enum class CommandKind { Exit, Quit, Activate, Fault, Slow, UserMove, ClearJourn
 struct Command {
     CommandKind kind = CommandKind::Quit;
     std::size_t document = 0;            // Activate: 1-based
-    host::simulated::Fault fault;        // Fault (busy and refuse are faults too)
+    sim::Fault fault;        // Fault (busy and refuse are faults too)
     std::string call;                    // Slow
     std::chrono::milliseconds delay{0};  // Slow
     std::string move;                    // UserMove: as SimulatedHost::ApplyUserMove takes it
@@ -28,6 +28,6 @@ std::optional<Command> ParseCommand(std::string_view text);
 
 // Returns false when the command cannot apply (no such document, a move the
 // drawing does not allow). Exit does not return.
-bool Apply(const Command& command, host::simulated::SimulatedHost& host, Journal& journal);
+bool Apply(const Command& command, sim::SimulatedHost& host, Journal& journal);
 
 }  // namespace vantrel::simcad

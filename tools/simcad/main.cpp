@@ -30,7 +30,7 @@
 namespace {
 
 using namespace vantrel::simcad;
-using vantrel::host::simulated::SimulatedHost;
+using vantrel::sim::SimulatedHost;
 
 // Exit codes.
 constexpr int kUsage = 2;

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <utility>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "host/com/ComValues.h"
 
 namespace vantrel::host::com {

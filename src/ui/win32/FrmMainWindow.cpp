@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "resource.h"
 #include "ui/win32/MdlTransparent.h"
 #include "win/Utf16.h"

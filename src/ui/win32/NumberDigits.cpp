@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
 #include "win/Utf16.h"
 
 namespace vantrel::ui {

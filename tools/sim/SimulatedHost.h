@@ -74,7 +74,20 @@
 
 #include "host/HostModel.h"
 
-namespace vantrel::host::simulated {
+namespace vantrel::sim {
+
+using host::Application;
+using host::BusyWait;
+using host::Document;
+using host::Entity;
+using host::EntityCollection;
+using host::EntityEnumerator;
+using host::HostLocator;
+using host::kModelSpace;
+using host::kPaperSpace;
+using host::kRegenAllViewports;
+using host::kScaledRelativeToPaper;
+using host::kViewportObjectName;
 
 // Every call the host answers, by its journal name.
 inline constexpr std::array<std::string_view, 18> kCallNames = {
@@ -148,6 +161,18 @@ struct SimDocument {
     friend bool operator==(const SimDocument&, const SimDocument&) = default;
 };
 
+bool IsViewport(const SimEntity& entity);
+// The layout's own viewport: the first viewport of paper space.
+std::optional<std::size_t> SheetViewport(const SimDocument& document);
+// A viewport of paper space other than the layout's own.
+bool IsFloatingViewport(const SimDocument& document, std::size_t index);
+
+// The statements a scenario and simcad's commands share: a fault,
+// "CALL NUMBER MODE [DESCRIPTION...]", and a call with a duration, "CALL MS".
+// Nothing when the words are not one.
+std::optional<Fault> ParseFault(std::string_view words);
+std::optional<std::pair<std::string, std::chrono::milliseconds>> ParseCallAndDuration(std::string_view words);
+
 class SimulatedHost : public std::enable_shared_from_this<SimulatedHost> {
 public:
     // Throws std::invalid_argument naming the line of a malformed statement.
@@ -208,4 +233,4 @@ private:
     std::unique_ptr<LocatorImpl> locator_;
 };
 
-}  // namespace vantrel::host::simulated
+}  // namespace vantrel::sim

@@ -1,18 +1,35 @@
-#include "host/simulated/SimulatedHost.h"
+#include "sim/SimulatedHost.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 #include <thread>
 
-#include "host/Failure.h"
+#include "base/Failure.h"
+#include "base/Hex.h"
 
-namespace vantrel::host::simulated {
+namespace vantrel::sim {
+bool IsViewport(const SimEntity& entity) { return entity.objectName == kViewportObjectName; }
+
+// The sheet's own viewport: the first viewport of paper space.
+std::optional<std::size_t> SheetViewport(const SimDocument& document) {
+    for (std::size_t i = 0; i < document.paperSpace.size(); ++i) {
+        if (IsViewport(document.paperSpace[i])) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsFloatingViewport(const SimDocument& document, std::size_t index) {
+    return index < document.paperSpace.size() && IsViewport(document.paperSpace[index]) &&
+           SheetViewport(document) != index;
+}
+
 namespace {
 
 // The simulation's own codes for refusals whose code the host's documentation
@@ -33,33 +50,10 @@ std::string Number(double value) {
     return {buffer.data(), result.ptr};
 }
 
-std::string Hex(std::int32_t number) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08" PRIX32, static_cast<std::uint32_t>(number));
-    return buffer;
-}
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-bool IsViewport(const SimEntity& entity) { return entity.objectName == kViewportObjectName; }
-
-// The sheet's own viewport: the first viewport of paper space.
-std::optional<std::size_t> SheetViewport(const SimDocument& document) {
-    for (std::size_t i = 0; i < document.paperSpace.size(); ++i) {
-        if (IsViewport(document.paperSpace[i])) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
-bool IsFloatingViewport(const SimDocument& document, std::size_t index) {
-    return index < document.paperSpace.size() && IsViewport(document.paperSpace[index]) &&
-           SheetViewport(document) != index;
 }
 
 std::optional<std::size_t> FirstFloatingViewportOn(const SimDocument& document) {
@@ -341,77 +335,6 @@ std::shared_ptr<Document> ApplicationObject::ActiveDocument() {
     return std::make_shared<DocumentObject>(host_, *host_->activeDocument);
 }
 
-// ---- scenario text ----
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-
-// Splits off the first word of `rest`.
-std::string_view NextWord(std::string_view& rest) {
-    rest = Trim(rest);
-    const auto end = rest.find_first_of(" \t");
-    const std::string_view word = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view{} : Trim(rest.substr(end));
-    return word;
-}
-
-template <class T>
-std::optional<T> ParseInteger(std::string_view text, int base = 10) {
-    T value{};
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc{} || end != text.data() + text.size() || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<double> ParseDecimal(std::string_view text) {
-    // Scenario decimals always use '.', whatever the locale.
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<double> ParseScale(std::string_view text) {
-    std::optional<double> value;
-    if (const auto slash = text.find('/'); slash != std::string_view::npos) {
-        const std::optional<double> n = ParseDecimal(text.substr(0, slash));
-        const std::optional<double> d = ParseDecimal(text.substr(slash + 1));
-        if (n && d && *d != 0.0) {
-            value = *n / *d;
-        }
-    } else {
-        value = ParseDecimal(text);
-    }
-    if (!value || !std::isfinite(*value) || !(*value > 0.0)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<std::int32_t> ParseStatus(std::string_view text) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        if (const auto bits = ParseInteger<std::uint32_t>(text.substr(2), 16)) {
-            return StatusCode(*bits);
-        }
-        return std::nullopt;
-    }
-    return ParseInteger<std::int32_t>(text);
-}
-
-[[noreturn]] void Malformed(std::size_t line, std::string_view what) {
-    throw std::invalid_argument("scenario line " + std::to_string(line) + ": " + std::string(what));
-}
-
 }  // namespace
 
 class SimulatedHost::LocatorImpl : public HostLocator {
@@ -440,153 +363,6 @@ SimulatedHost::~SimulatedHost() = default;
 
 std::shared_ptr<SimulatedHost> SimulatedHost::Create() { return std::make_shared<SimulatedHost>(); }
 
-std::shared_ptr<SimulatedHost> SimulatedHost::FromScenario(std::string_view text) {
-    std::shared_ptr<SimulatedHost> host = Create();
-    bool noDocument = false;
-    std::size_t lineNumber = 0;
-    const auto current = [&]() -> SimDocument& {
-        if (host->documents.empty()) {
-            SimDocument document;
-            document.name = "Drawing1";
-            host->documents.push_back(std::move(document));
-        }
-        return host->documents.back();
-    };
-    while (!text.empty()) {
-        ++lineNumber;
-        const auto newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
-        text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
-        if (const auto hash = line.find('#'); hash != std::string_view::npos) {
-            line = line.substr(0, hash);
-        }
-        std::string_view rest = Trim(line);
-        if (rest.empty()) {
-            continue;
-        }
-        const std::string_view keyword = NextWord(rest);
-        if (keyword == "document") {
-            const std::string_view name = NextWord(rest);
-            if (name.empty() || !rest.empty()) {
-                Malformed(lineNumber, "document takes one name");
-            }
-            SimDocument document;
-            document.name = std::string(name);
-            host->documents.push_back(std::move(document));
-        } else if (keyword == "space") {
-            const std::string_view space = NextWord(rest);
-            if (!rest.empty() || (space != "paper" && space != "model")) {
-                Malformed(lineNumber, "space takes paper or model");
-            }
-            current().activeSpace = space == "paper" ? kPaperSpace : kModelSpace;
-        } else if (keyword == "mspace") {
-            const std::string_view state = NextWord(rest);
-            if (!rest.empty() || (state != "on" && state != "off")) {
-                Malformed(lineNumber, "mspace takes on or off");
-            }
-            current().mspace = state == "on";
-        } else if (keyword == "mspace-on-switch") {
-            const std::string_view state = NextWord(rest);
-            if (!rest.empty() || (state != "kept" && state != "cleared")) {
-                Malformed(lineNumber, "mspace-on-switch takes kept or cleared");
-            }
-            current().switchKeepsMSpace = state == "kept";
-        } else if (keyword == "extents") {
-            const std::optional<double> scale = ParseScale(NextWord(rest));
-            if (!scale || !rest.empty()) {
-                Malformed(lineNumber, "extents needs a positive scale (decimal or N/D)");
-            }
-            current().extentsScale = *scale;
-        } else if (keyword == "viewport") {
-            const std::optional<double> scale = ParseScale(NextWord(rest));
-            if (!scale) {
-                Malformed(lineNumber, "viewport needs a positive scale (decimal or N/D)");
-            }
-            SimEntity viewport;
-            viewport.customScale = *scale;
-            bool active = false;
-            bool stateGiven = false;
-            while (!rest.empty()) {
-                const std::string_view flag = NextWord(rest);
-                if ((flag == "on" || flag == "off") && !stateGiven) {
-                    viewport.display = flag == "on";
-                    stateGiven = true;
-                } else if (flag == "active" && !active) {
-                    active = true;
-                } else if (flag == "locked" && !viewport.displayLocked) {
-                    viewport.displayLocked = true;
-                } else {
-                    Malformed(lineNumber, "viewport takes SCALE [on|off] [active] [locked]");
-                }
-            }
-            SimDocument& document = current();
-            document.paperSpace.push_back(viewport);
-            if (active) {
-                document.activeViewport = document.paperSpace.size() - 1;
-            }
-        } else if (keyword == "entity") {
-            const std::string_view name = NextWord(rest);
-            if (name.empty() || !rest.empty()) {
-                Malformed(lineNumber, "entity takes one object name");
-            }
-            current().paperSpace.push_back(
-                SimEntity{.objectName = std::string(name), .customScale = 1.0, .display = true});
-        } else if (keyword == "fail") {
-            Fault fault;
-            fault.call = std::string(NextWord(rest));
-            if (!IsCallName(fault.call)) {
-                Malformed(lineNumber, "fail needs a call the host answers, such as Document.MSpace=");
-            }
-            const std::optional<std::int32_t> number = ParseStatus(NextWord(rest));
-            if (!number) {
-                Malformed(lineNumber, "fail needs a number (decimal or 0x hex)");
-            }
-            fault.number = *number;
-            const std::string_view mode = NextWord(rest);
-            if (mode == "always") {
-                fault.mode = FaultMode::Always;
-            } else if (mode == "once") {
-                fault.mode = FaultMode::Once;
-            } else if (mode.starts_with("after=")) {
-                const auto n = ParseInteger<int>(mode.substr(6));
-                if (!n || *n < 0) {
-                    Malformed(lineNumber, "after=N needs a count of 0 or more");
-                }
-                fault.mode = FaultMode::AfterCalls;
-                fault.afterCalls = *n;
-            } else if (mode.starts_with("for=")) {
-                const auto ms = ParseInteger<std::int64_t>(mode.substr(4));
-                if (!ms || *ms < 0) {
-                    Malformed(lineNumber, "for=MS needs milliseconds of 0 or more");
-                }
-                fault.mode = FaultMode::ForDuration;
-                fault.duration = std::chrono::milliseconds(*ms);
-            } else {
-                Malformed(lineNumber, "fail mode is always, once, after=N or for=MS");
-            }
-            fault.description = std::string(rest);
-            host->InjectFault(std::move(fault));
-        } else if (keyword == "slow") {
-            const std::string_view call = NextWord(rest);
-            const auto ms = ParseInteger<std::int64_t>(NextWord(rest));
-            if (!IsCallName(call) || !ms || *ms < 0 || !rest.empty()) {
-                Malformed(lineNumber, "slow takes a call the host answers and milliseconds");
-            }
-            host->SetSlowCall(call, std::chrono::milliseconds(*ms));
-        } else if (keyword == "notrunning" && rest.empty()) {
-            host->running = false;
-        } else if (keyword == "nodocument" && rest.empty()) {
-            noDocument = true;
-        } else {
-            Malformed(lineNumber, "unknown statement '" + std::string(keyword) + "'");
-        }
-    }
-    if (!noDocument && !host->documents.empty()) {
-        host->activeDocument = 0;
-    }
-    return host;
-}
-
 SimDocument& SimulatedHost::ActiveDocumentState() {
     if (!activeDocument || *activeDocument >= documents.size()) {
         throw std::logic_error("the simulated host has no active document");
@@ -597,7 +373,7 @@ SimDocument& SimulatedHost::ActiveDocumentState() {
 HostLocator& SimulatedHost::Locator() { return *locator_; }
 
 std::shared_ptr<Application> SimulatedHost::ApplicationObject() {
-    return std::make_shared<simulated::ApplicationObject>(shared_from_this());
+    return std::make_shared<sim::ApplicationObject>(shared_from_this());
 }
 
 void SimulatedHost::InjectFault(Fault fault) {
@@ -611,41 +387,6 @@ void SimulatedHost::SetSlowCall(std::string_view call, std::chrono::milliseconds
     if (delay.count() > 0) {
         slowCalls_.emplace_back(std::string(call), delay);
     }
-}
-
-bool SimulatedHost::ApplyUserMove(std::string_view move) {
-    if (!activeDocument || *activeDocument >= documents.size()) {
-        return false;
-    }
-    SimDocument& document = documents[*activeDocument];
-    std::string_view rest = move;
-    const std::string_view verb = NextWord(rest);
-    if ((verb == "lock" || verb == "unlock")) {
-        const auto item = ParseInteger<std::size_t>(NextWord(rest));
-        if (!item || *item == 0 || *item > document.paperSpace.size() || !rest.empty() ||
-            !IsViewport(document.paperSpace[*item - 1])) {
-            return false;
-        }
-        document.paperSpace[*item - 1].displayLocked = verb == "lock";
-        return true;
-    }
-    if (!rest.empty()) {
-        return false;
-    }
-    if (verb == "leave-viewport") {
-        document.mspace = false;
-    } else if (verb == "enter-viewport") {
-        if (document.activeSpace != kPaperSpace || !document.activeViewport ||
-            !IsFloatingViewport(document, *document.activeViewport)) {
-            return false;
-        }
-        document.mspace = true;
-    } else if (verb == "model-tab" || verb == "layout") {
-        document.activeSpace = verb == "layout" ? kPaperSpace : kModelSpace;
-    } else {
-        return false;
-    }
-    return true;
 }
 
 void SimulatedHost::NoteView(std::string view) {
@@ -714,9 +455,9 @@ void SimulatedHost::Enter(std::string_view call, std::string arguments) {
 
 void SimulatedHost::Refuse(std::int32_t number, std::string description) {
     if (!journal_.empty()) {
-        journal_.back().result = Hex(number);
+        journal_.back().result = HexStatus(number);
     }
     throw Failure(number, std::move(description));
 }
 
-}  // namespace vantrel::host::simulated
+}  // namespace vantrel::sim

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 
@@ -46,6 +47,15 @@ inline constexpr std::int32_t kServerUnavailable = StatusCode(0x800706BA);  // R
 inline constexpr std::int32_t kCallFailedDne = StatusCode(0x800706BF);      // RPC_S_CALL_FAILED_DNE
 inline constexpr std::int32_t kNoActiveDocument = StatusCode(0x8021003C);   // host: no drawing open
 }  // namespace status
+
+// The platform's own error numbers, with their texts.
+namespace error {
+inline constexpr std::int32_t kObjectNotSet = 91;
+inline constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
+}  // namespace error
+
+// A reference that holds no object, used as if it held one.
+inline Failure ObjectNotSet() { return Failure(error::kObjectNotSet, std::string(error::kObjectNotSetText)); }
 
 // A host that is only busy (it rejects calls for now) is still there.
 constexpr bool IsBusyStatus(std::int32_t number) noexcept {
