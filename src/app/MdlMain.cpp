@@ -6,32 +6,64 @@
 
 #include <memory>
 
-#include "app/HostLink.h"
+#include "host/com/ComHost.h"
+#include "host/com/ComObjects.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
 
 namespace vantrel::app {
 namespace {
 
+// COM on the UI thread, an STA, for as long as the program runs: the host's
+// objects are apartment-threaded. If it cannot start, the attach at the load
+// fails and the program says "AutoCad Not Running" and ends.
+class ComApartment {
+public:
+    ComApartment() noexcept : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
+};
+
 // The process-wide FrmMain: created on first use (start-up) and never
-// destroyed; the end of the program exits the process around it.
+// destroyed; the end of the program exits the process around it. The
+// busy-host filter is registered before the first host call and follows the
+// busy policy of the locator's calls.
 struct Program {
-    std::unique_ptr<HostLink> host;
+    std::shared_ptr<host::com::ComSession> session = std::make_shared<host::com::ComSession>();
+    std::unique_ptr<host::com::BusyHostRetry> busyRetry;
+    std::unique_ptr<host::HostLocator> locator;
     ui::win32::FrmMainWindow window;
     std::unique_ptr<ui::FrmMain> form;
 };
 
 Program* g_frmMain = nullptr;
 
+// The end of the program, from every route (Exit, Ok, the frame, a failed
+// attach): Timer1 stops, the host references are released, the process
+// exits. Nothing of the program runs after it.
+[[noreturn]] void EndProgram() {
+    g_frmMain->window.StopTimer();
+    g_frmMain->form->ReleaseHost();
+    ExitProcess(0);
+}
+
 }  // namespace
 
 void Main() {
     try {
         auto program = std::make_unique<Program>();
-        program->host = CreateHostLink();
+        program->busyRetry = host::com::RegisterBusyHostRetry(program->session);
+        program->locator = host::com::CreateComHostLocator(program->session);
         program->window.Create(GetModuleHandleW(nullptr));
-        program->form = std::make_unique<ui::FrmMain>(program->window, program->host->Locator());
+        program->form = std::make_unique<ui::FrmMain>(program->window, *program->locator);
         program->window.Attach(program->form.get());
+        program->window.SetEndAction(EndProgram);
         g_frmMain = program.release();
         // Showing loads first: Form_Load runs to its end while the window is
         // still hidden, and ends the program here when the host is missing.
@@ -56,10 +88,7 @@ int RunEventLoop() {
 }
 
 int Run() {
-    // The host's objects are apartment-threaded; the UI thread is their STA.
-    // A failure here shows up as an unreachable host at the load.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    (void)com;
+    const ComApartment com;
     Main();
     return RunEventLoop();
 }

@@ -138,14 +138,12 @@ EventOutcome FrmMain::Raise(Event event, int index) {
         handler.run(*this, index);
         return EventOutcome::Running;
     } catch (const ProgramEnd&) {
-        ReleaseHost();
         return EventOutcome::Ended;
     } catch (...) {
         // A failure that no guard caught: tell the user, keep the program alive.
         try {
             ReportError(handler.name);
         } catch (const ProgramEnd&) {
-            ReleaseHost();
             return EventOutcome::Ended;
         } catch (...) {
             // Reporting failed too; there is no one left to tell.

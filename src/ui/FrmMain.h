@@ -8,8 +8,8 @@
 #include <memory>
 #include <string_view>
 
-#include "catalog/ScaleCatalog.h"
 #include "base/Failure.h"
+#include "catalog/ScaleCatalog.h"
 #include "host/HostModel.h"
 #include "host/RandomSource.h"
 #include "ui/Controls.h"
@@ -54,7 +54,7 @@ public:
     // and the program goes on.
     EventOutcome Raise(Event event, int index = 0);
 
-    // Releases AcadApp and AcadDoc (the end of the program).
+    // Releases AcadApp and AcadDoc: the program's owner does, at its end.
     void ReleaseHost() noexcept;
 
     // Handlers, as the event table names them.

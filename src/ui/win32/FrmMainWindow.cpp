@@ -83,7 +83,6 @@ FrmMainWindow::~FrmMainWindow() {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
     }
-    if (font_) DeleteObject(font_);
 }
 
 void FrmMainWindow::Create(HINSTANCE instance) {
@@ -128,16 +127,15 @@ void FrmMainWindow::Raise(Event event, int index) {
 }
 
 void FrmMainWindow::End() {
+    // The program's end is its owner's (app): the window only passes it on.
+    if (endAction_) endAction_();
+}
+
+void FrmMainWindow::StopTimer() noexcept {
     if (timerRunning_) {
         KillTimer(window_, kTimer1Id);
         timerRunning_ = false;
     }
-    if (endAction_) {
-        endAction_();
-        return;
-    }
-    // Nothing of the program runs after this: no further event, no unload.
-    ExitProcess(0);
 }
 
 LRESULT CALLBACK FrmMainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -297,8 +295,7 @@ void FrmMainWindow::ApplyFont() {
     for (const HWND control : controls_) {
         if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    if (font_) DeleteObject(font_);
-    font_ = font;
+    font_.reset(font);
 }
 
 HWND FrmMainWindow::Option(int index) const {

@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "ui/Controls.h"
 #include "ui/FrmMain.h"
@@ -45,14 +47,15 @@ public:
 
     void Show();
 
-    // What the end of the program does; the process exits unless a test
-    // replaces it. The timer is stopped first in any case.
+    // What the end of the program does (the program's owner sets it); the
+    // window calls it when an event reaches the end.
     void SetEndAction(std::function<void()> action) { endAction_ = std::move(action); }
+    void StopTimer() noexcept;
 
     [[nodiscard]] HWND Handle() const noexcept { return window_; }
     [[nodiscard]] HWND Control(Slot slot) const noexcept { return controls_[Index(slot)]; }
     [[nodiscard]] UINT Dpi() const noexcept { return dpi_; }
-    [[nodiscard]] HFONT Font() const noexcept { return font_; }
+    [[nodiscard]] HFONT Font() const noexcept { return font_.get(); }
 
     // Controls
     void ClearRows() override;
@@ -86,7 +89,10 @@ private:
     HWND window_ = nullptr;
     std::array<HWND, kSlotCount> controls_{};
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
-    HFONT font_ = nullptr;
+    struct FontDeleter {
+        void operator()(HFONT font) const noexcept { DeleteObject(font); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
     HWND lastFocus_ = nullptr;
     bool timerRunning_ = false;
     FrmMain* form_ = nullptr;
