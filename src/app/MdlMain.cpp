@@ -15,8 +15,9 @@ namespace vantrel::app {
 namespace {
 
 // COM on the UI thread, an STA, for as long as the program runs: the host's
-// objects are apartment-threaded. If it cannot start, the attach at the load
-// fails and the program says "AutoCad Not Running" and ends.
+// objects are apartment-threaded. If it cannot start, registering the
+// busy-host filter fails in Main, which passes that over: no window is made
+// and the program ends at once, without a message.
 class ComApartment {
 public:
     ComApartment() noexcept : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}

@@ -23,7 +23,8 @@ constexpr std::array<ScaleRow, 12> kArchitectural{{
     {"1/16=1'-0", "192", "24.00", "36.00", "96", "(ISO192)", 1.0 / 192},
 }};
 
-// Row 1's label carries a trailing blank, as it always has.
+// Row 1's label ends in a blank ("4/1 ", four characters): the texts are the
+// table's own, shown exactly as stored and never trimmed, so the blank stays.
 constexpr std::array<ScaleRow, 11> kMachine{{
     {"4/1 ", "0.25", "0.03125", "0.0469", "0.125", "(ANSI025)", 4.0},
     {"2/1", "0.5", "0.0625", "0.0938", "0.25", "(ANSI05)", 2.0},
