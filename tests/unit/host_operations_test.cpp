@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,6 +56,47 @@ TEST(Attach, AResultThatIsNotADocumentIsAFailure) {
     EXPECT_THROW(vantrel::host::Attach(noApplication), Failure);
     FixedLocator noDocument(std::make_shared<NullDocumentApplication>());
     EXPECT_THROW(vantrel::host::Attach(noDocument), Failure);
+}
+
+// A document whose object answers come back empty, as a late-bound host's
+// may: every operation fails with error 91 instead of using them.
+class EmptyAnswers : public vantrel::host::Document, public vantrel::host::EntityCollection {
+public:
+    int ActiveSpace() override { return vantrel::host::kPaperSpace; }
+    void SetActiveSpace(int) override {}
+    void SetMSpace(bool) override {}
+    std::shared_ptr<vantrel::host::Application> Application() override { return nullptr; }
+    std::shared_ptr<vantrel::host::Entity> ActivePViewport() override { return nullptr; }
+    void SetActivePViewport(vantrel::host::Entity&) override {}
+    std::shared_ptr<vantrel::host::EntityCollection> PaperSpace() override {
+        return paperSpace ? std::shared_ptr<vantrel::host::EntityCollection>(std::shared_ptr<void>(), this) : nullptr;
+    }
+    std::unique_ptr<vantrel::host::EntityEnumerator> Enumerate() override { return nullptr; }
+    void Regen(int) override {}
+    bool paperSpace = false;  // a collection that gives no enumerator, else none
+};
+
+TEST(EmptyAnswer, FailsEveryOperationWithError91) {
+    EmptyAnswers document;
+    RandomSource random;
+    const std::vector<std::function<void()>> operations = {
+        [&] { vantrel::host::PrepareDrawing(document); },
+        [&] { vantrel::host::ZoomActiveViewport(document, 0.5); },
+        [&] { vantrel::host::ActiveViewportScale(document); },
+        [&] { vantrel::host::ActivateRandomViewport(document, random); },
+        [&] {
+            document.paperSpace = true;
+            vantrel::host::ActivateRandomViewport(document, random);
+        },
+    };
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        try {
+            operations[i]();
+            ADD_FAILURE() << "operation " << i << " used an empty answer";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Number(), vantrel::error::kObjectNotSet) << "operation " << i;
+        }
+    }
 }
 
 // ---- next viewport ----

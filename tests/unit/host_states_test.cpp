@@ -19,8 +19,10 @@ namespace {
 using vantrel::host::BusyWait;
 using vantrel::sim::Fault;
 using vantrel::sim::FaultMode;
+using vantrel::sim::JournalEntry;
 using vantrel::sim::SimDocument;
 using vantrel::testing::ErrorBox;
+using vantrel::testing::HostState;
 using vantrel::testing::kBusyBox;
 using vantrel::testing::kLockedBox;
 using vantrel::testing::kModelTabBox;
@@ -337,5 +339,35 @@ TEST(BusyHostAtATick, KeepsTheAttachmentWithoutWaitingOrAsking) {
     // The user's actions wait again.
     EXPECT_EQ(window.host->LastBusyWait(), BusyWait::Patient);
 }
+
+// ---- "Next VPort" when paper space loses an item while it works ----
+
+class PaperSpaceShrinks : public ::testing::TestWithParam<std::size_t> {};
+
+// The sheet's viewport, a line, one floating viewport: every draw names the
+// floating viewport. An item erased after the pass, before the drawn viewport
+// is checked, is never answered by activating something else.
+TEST_P(PaperSpaceShrinks, SaysPaperSpaceChangedAndChangesNothing) {
+    TestWindow window("space paper\nviewport 1\nentity AcDbLine\nviewport 0.5 off\n");
+    window.form->Raise(Event::Load);  // MSpace refused: no floating viewport is on
+    window.controls.boxes.clear();
+    int names = 0;
+    HostState atCheck;
+    window.host->onCall = [&](const JournalEntry& entry) {
+        if (entry.call == "Entity.ObjectName" && ++names == 4) {  // the three items, then the check
+            auto& items = window.host->ActiveDocumentState().paperSpace;
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(GetParam()));
+            atCheck = HostState::Of(*window.host);
+        }
+    };
+    EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
+    ASSERT_EQ(names, 4);
+    EXPECT_EQ(window.controls.boxes,
+              (std::vector<ShownBox>{ErrorBox("CmdNext_Click", vantrel::status::kUnexpected,
+                                              "Paper space changed while a viewport was being chosen")}));
+    EXPECT_TRUE(HostState::Of(*window.host) == atCheck);
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, PaperSpaceShrinks, ::testing::Values(0, 1, 2));
 
 }  // namespace
