@@ -87,6 +87,7 @@ public:
     }
     bool IsOptionChecked(int index) override {
         Enter("IsOptionChecked");
+        if (index < 0 || index > 3) throw std::out_of_range("Option1 has four buttons");  // as the native window
         return checkedOption == index;
     }
     void CheckOption(int index) override {
