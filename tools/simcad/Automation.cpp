@@ -3,7 +3,6 @@
 #include <oleauto.h>
 
 #include <array>
-#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <exception>
@@ -14,14 +13,15 @@
 
 #include "base/Failure.h"
 #include "base/Hex.h"
+#include "win/ComObject.h"
 #include "win/Utf16.h"
 
 namespace vantrel::simcad {
 namespace {
 
+using Microsoft::WRL::ComPtr;
 using sim::SimDocument;
 using sim::SimulatedHost;
-using Microsoft::WRL::ComPtr;
 
 // Lets a dispatch pointer handed back to simcad (ActivePViewport = viewport)
 // be recognised as one of its own objects. {C2E5334D-54D1-4D01-BF50-C44608DA5AF2}
@@ -97,23 +97,8 @@ void SetResult(VARIANT& result, IDispatch* object) {
     result.pdispVal = object;
 }
 
-template <class Interface>
-class RefCounted : public Interface {
-public:
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    virtual ~RefCounted() = default;
-
-private:
-    std::atomic<ULONG> references_{1};
-};
-
 // IDispatch over a member table; a subclass supplies the calls.
-class DispatchObject : public RefCounted<IDispatch> {
+class DispatchObject : public win::ComObject<IDispatch> {
 public:
     DispatchObject(Server& server, const char* typeName, std::span<const Member> members)
         : server_(server), typeName_(typeName), members_(members) {}
@@ -123,15 +108,10 @@ public:
     // Which object a call went to, when the call name does not say it.
     [[nodiscard]] virtual std::string Subject() const { return {}; }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidSimcadObject)) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+    // Objects of this server are known by a private IID when they come back as arguments.
+    void* FindInterface(REFIID iid) noexcept override {
+        if (IsEqualIID(iid, kIidSimcadObject)) return static_cast<IDispatch*>(this);
+        return ComObject::FindInterface(iid);
     }
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -406,21 +386,10 @@ private:
 
 // One pass of the host's own enumeration per IEnumVARIANT: each round trip
 // hands out up to `celt` items and is one journal line.
-class EnumeratorObject final : public RefCounted<IEnumVARIANT> {
+class EnumeratorObject final : public win::ComObject<IEnumVARIANT> {
 public:
     EnumeratorObject(Server& server, std::shared_ptr<host::EntityCollection> collection, std::size_t document)
         : server_(server), collection_(std::move(collection)), document_(document), pass_(collection_->Enumerate()) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumVARIANT)) {
-            *object = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
 
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override {
         if (items == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
