@@ -92,17 +92,27 @@ void FrmMainWindow::Create(HINSTANCE instance) {
     InitCommonControlsEx(&icc);
     RegisterWindowClass(instance, &FrmMainWindow::WindowProc);
 
-    const std::wstring title = win::Utf16FromUtf8(kWindowTitle);
-    const HWND window = CreateWindowExW(kWindowExStyle, kClassName, title.c_str(), kWindowStyle, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
-    if (!window) throw Failure(LastErrorStatus(), "The main window could not be created.");
-
     // The design fixes the client area; the frame around it is the system's.
-    const WindowLayout layout = ComputeLayout(dpi_);
-    RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
-    AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The window is made at its size for the system's DPI, which is the DPI
+    // it gets on the primary monitor; only elsewhere is it sized again.
+    const auto frameFor = [](UINT dpi) {
+        const WindowLayout layout = ComputeLayout(dpi);
+        RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
+        AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
+        return frame;
+    };
+    const UINT systemDpi = GetDpiForSystem();
+    const RECT frame = frameFor(systemDpi);
+    const std::wstring title = win::Utf16FromUtf8(kWindowTitle);
+    const HWND window =
+        CreateWindowExW(kWindowExStyle, kClassName, title.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                        frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    if (!window) throw Failure(LastErrorStatus(), "The main window could not be created.");
+    if (dpi_ != systemDpi) {
+        const RECT own = frameFor(dpi_);
+        SetWindowPos(window_, nullptr, 0, 0, own.right - own.left, own.bottom - own.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void FrmMainWindow::Show() {
@@ -250,8 +260,9 @@ void FrmMainWindow::CreateControls() {
     SendMessageW(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     for (std::size_t c = 0; c < kColumnCount; ++c) {
         LVCOLUMNW column{};
-        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
         column.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+        column.cx = layout.columnWidths[c];
         column.pszText = const_cast<wchar_t*>(kColumnHeaders[c]);
         column.iSubItem = static_cast<int>(c);
         if (SendMessageW(List(), LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column)) < 0) {
@@ -259,7 +270,6 @@ void FrmMainWindow::CreateControls() {
         }
     }
     ApplyFont();
-    SizeColumns(layout);
 }
 
 void FrmMainWindow::ApplyLayout() {
