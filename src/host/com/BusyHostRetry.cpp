@@ -12,6 +12,7 @@
 
 #include "host/com/ComHost.h"
 #include "host/com/DispatchInvoke.h"
+#include "win/ComObject.h"
 
 namespace vantrel::host::com {
 
@@ -19,26 +20,9 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-class BusyMessageFilter final : public IMessageFilter {
+class BusyMessageFilter final : public win::ComObject<IMessageFilter> {
 public:
     explicit BusyMessageFilter(std::shared_ptr<const ComSession> session) : session_(std::move(session)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMessageFilter)) {
-            *object = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = ::InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     // This thread serves no objects of its own; nothing is refused.
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
@@ -52,9 +36,8 @@ public:
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
 
 private:
-    ~BusyMessageFilter() = default;
+    ~BusyMessageFilter() override = default;
 
-    LONG references_ = 1;
     std::shared_ptr<const ComSession> session_;
 };
 
