@@ -1,285 +1,165 @@
-// In-process automation objects for the COM host link's tests: IDispatch over
-// a small member table and an IEnumVARIANT, both counting their references so
-// that a test can prove every reference it handed out came back.
+// Automation objects for the COM link's tests, counting their references
+// with the program's own ComObject. Each call they receive is logged as one
+// line, "stub.Member FLAGS(arguments, last first) named PROPERTYPUT -> result".
 #pragma once
 
 #include <windows.h>
 
 #include <oaidl.h>
-#include <objbase.h>
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "win/ComObject.h"
+
 namespace vantrel::test {
 
-// One argument as the stub received it (objects are not held, only compared).
-struct ReceivedArgument {
-    VARTYPE type = VT_EMPTY;
-    double real = 0;
-    LONG integer = 0;
-    VARIANT_BOOL boolean = VARIANT_FALSE;
-    IDispatch* object = nullptr;
-};
+using Handler = std::function<HRESULT(const DISPPARAMS&, VARIANT* result, EXCEPINFO*)>;
+inline const Handler kDone = [](const DISPPARAMS&, VARIANT*, EXCEPINFO*) { return S_OK; };
+inline std::vector<std::string> calls;  // of all stubs
 
-struct ReceivedCall {
-    DISPID id = DISPID_UNKNOWN;
-    WORD flags = 0;
-    std::vector<ReceivedArgument> arguments;  // as in DISPPARAMS: last argument first
-    std::vector<DISPID> named;
-    bool hadExcepInfo = false;
-    bool wantedResult = false;
-};
+inline VARIANT Value(VARTYPE type, LONGLONG bits = 0) {  // a scalar or a borrowed object
+    VARIANT v{};
+    v.vt = type;
+    v.llVal = bits;
+    return v;
+}
+inline VARIANT Object(IDispatch* object) { return Value(VT_DISPATCH, reinterpret_cast<LONGLONG>(object)); }
+inline Handler Gives(VARIANT value) {
+    return [value](const DISPPARAMS&, VARIANT* result, EXCEPINFO*) mutable { return ::VariantCopy(result, &value); };
+}
+inline Handler Gives(const std::wstring& text) {
+    return [text](const DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+        *result = Value(VT_BSTR, reinterpret_cast<LONGLONG>(::SysAllocString(text.c_str())));
+        return S_OK;
+    };
+}
 
-// The stub's part of a call: fill the result or the exception, return the HRESULT.
-using MemberHandler = std::function<HRESULT(const DISPPARAMS& params, VARIANT* result, EXCEPINFO* exception)>;
+// Answered by stubs only, so that a stub can name the stubs it is passed.
+inline constexpr IID kStubIid = {0x5f1c8a3e, 0x2b7d, 0x4e90, {0x9a, 0x61, 0x3c, 0x0e, 0x7b, 0x52, 0xd4, 0x18}};
 
-// Owned by the test (not deleted on the last Release), so a test can read
-// References() after the code under test let go: 0 means no leak and no
-// extra release.
-class StubDispatch final : public IDispatch {
+// IDispatch over a table of members. It starts with two references, the
+// test's and a guard, so that a Release too many by the code under test
+// shows as a count instead of a deleted object.
+class StubDispatch final : public win::ComObject<IDispatch> {
 public:
-    void Member(const std::wstring& name, DISPID id, MemberHandler handler) {
-        ids_[name] = id;
-        handlers_[id] = std::move(handler);
+    explicit StubDispatch(std::string name) : name_(std::move(name)) { AddRef(); }
+
+    // Ids count up in the order members are first given, unless `id` is set.
+    void Member(const std::string& member, Handler handler, DISPID id = 0) {
+        const std::wstring wide(member.begin(), member.end());
+        if (id == 0) id = ids_.count(wide) != 0 ? ids_[wide] : static_cast<DISPID>(ids_.size() + 1);
+        ids_[wide] = id = member == "_NewEnum" ? DISPID_NEWENUM : id;
+        members_[id] = {member, std::move(handler)};
     }
-    // A property whose get returns a copy of `value` and whose put stores the
-    // value. Objects are kept borrowed, so that References() counts only the
-    // references held outside the stubs.
-    void Property(const std::wstring& name, DISPID id, const VARIANT& value) {
-        auto stored = std::make_shared<VARIANT>();
-        ::VariantInit(stored.get());
-        Store(*stored, value);
-        values_.push_back(stored);
-        Member(name, id, [stored](const DISPPARAMS& params, VARIANT* result, EXCEPINFO*) -> HRESULT {
-            if (params.cNamedArgs == 1 && params.cArgs == 1) {
-                Store(*stored, params.rgvarg[0]);
+    // Get gives a copy of the value, put keeps the new one.
+    void Property(const std::string& member, VARIANT value, DISPID id = 0) {
+        auto kept = std::make_shared<VARIANT>(value);
+        Member(
+            member,
+            [kept](const DISPPARAMS& in, VARIANT* result, EXCEPINFO*) {
+                if (in.cNamedArgs == 0) return ::VariantCopy(result, kept.get());
+                *kept = in.rgvarg[0];
                 return S_OK;
-            }
-            if (result == nullptr) return E_POINTER;
-            return ::VariantCopy(result, stored.get());
-        });
+            },
+            id);
     }
-    // Member ids stay, but lookups by name now answer `id` for `name`.
-    void Renumber(const std::wstring& name, DISPID id) {
-        const DISPID old = ids_.at(name);
-        handlers_[id] = handlers_.at(old);
-        handlers_.erase(old);
-        ids_[name] = id;
+    int lookups = 0;
+
+    // Expects the code under test to hold no reference any more, then frees
+    // the stub (one with another count is left: someone may still use it).
+    void ExpectAllBack() {
+        const ULONG count = (AddRef(), Release());
+        EXPECT_EQ(count, 2U) << name_ << " has references besides the test's";
+        if (count == 2) Release(), Release();
     }
 
-    ~StubDispatch() {
-        for (auto& value : values_) Unstore(*value);
-    }
-
-    [[nodiscard]] LONG References() const { return references_; }
-    [[nodiscard]] int Lookups() const { return lookups_; }
-    [[nodiscard]] const std::vector<ReceivedCall>& Calls() const { return calls_; }
-    void ClearLog() {
-        lookups_ = 0;
-        calls_.clear();
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch)) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ++lookups_;
-        if (count != 1) return E_INVALIDARG;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+        ++lookups;
         const auto found = ids_.find(names[0]);
-        if (found == ids_.end()) {
-            ids[0] = DISPID_UNKNOWN;
-            return DISP_E_UNKNOWNNAME;
-        }
-        ids[0] = found->second;
-        return S_OK;
+        ids[0] = found == ids_.end() ? DISPID_UNKNOWN : found->second;
+        return found == ids_.end() ? DISP_E_UNKNOWNNAME : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* in, VARIANT* result,
                                      EXCEPINFO* exception, UINT*) override {
-        ReceivedCall call;
-        call.id = id;
-        call.flags = flags;
-        call.hadExcepInfo = exception != nullptr;
-        call.wantedResult = result != nullptr;
-        for (UINT i = 0; i < params->cArgs; ++i) {
-            const VARIANT& v = params->rgvarg[i];
-            ReceivedArgument argument;
-            argument.type = v.vt;
-            if (v.vt == VT_R8) argument.real = v.dblVal;
-            if (v.vt == VT_I4) argument.integer = v.lVal;
-            if (v.vt == VT_BOOL) argument.boolean = v.boolVal;
-            if (v.vt == VT_DISPATCH) argument.object = v.pdispVal;
-            call.arguments.push_back(argument);
+        const char* kFlags[] = {"", "METHOD", "GET", "METHOD|GET", "PUT"};
+        const auto member = members_.find(id);
+        std::ostringstream call;
+        call << name_ << '.' << (member == members_.end() ? "unknown" : member->second.first) << ' '
+             << kFlags[flags & 7] << '(';
+        for (UINT i = 0; i < in->cArgs; ++i) {
+            const VARIANT& v = in->rgvarg[i];
+            StubDispatch* stub = nullptr;
+            call << (i == 0 ? "" : ", ");
+            if (v.vt == VT_I4) call << "i4 " << v.lVal;
+            if (v.vt == VT_R8) call << "r8 " << v.dblVal;
+            if (v.vt == VT_BOOL) call << "bool " << v.boolVal;
+            if (v.vt == VT_DISPATCH &&
+                SUCCEEDED(v.pdispVal->QueryInterface(kStubIid, reinterpret_cast<void**>(&stub)))) {
+                call << stub->name_;
+                stub->Release();
+            }
         }
-        for (UINT i = 0; i < params->cNamedArgs; ++i) call.named.push_back(params->rgdispidNamedArgs[i]);
-        calls_.push_back(call);
-        const auto handler = handlers_.find(id);
-        if (handler == handlers_.end()) return DISP_E_MEMBERNOTFOUND;
-        return handler->second(*params, result, exception);
+        call << ')'
+             << (in->cNamedArgs == 1 && in->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT ? " named PROPERTYPUT" : "")
+             << (result != nullptr ? " -> result" : "") << (exception == nullptr ? " without EXCEPINFO" : "");
+        calls.push_back(call.str());
+        return member == members_.end() ? DISP_E_MEMBERNOTFOUND : member->second.second(*in, result, exception);
     }
 
 private:
-    static void Unstore(VARIANT& stored) {
-        if (stored.vt == VT_DISPATCH) {
-            ::VariantInit(&stored);
-        } else {
-            ::VariantClear(&stored);
-        }
-    }
-    static void Store(VARIANT& stored, const VARIANT& value) {
-        Unstore(stored);
-        if (value.vt == VT_DISPATCH) {
-            stored = value;
-        } else {
-            ::VariantCopy(&stored, const_cast<VARIANT*>(&value));
-        }
-    }
+    ~StubDispatch() override = default;
+    void* FindInterface(REFIID iid) noexcept override { return iid == kStubIid ? this : ComObject::FindInterface(iid); }
 
-    LONG references_ = 0;
-    int lookups_ = 0;
+    std::string name_;
     std::map<std::wstring, DISPID> ids_;
-    std::map<DISPID, MemberHandler> handlers_;
-    std::vector<std::shared_ptr<VARIANT>> values_;
-    std::vector<ReceivedCall> calls_;
+    std::map<DISPID, std::pair<std::string, Handler>> members_;
 };
 
-// An enumerator over copies of the given items, made by a collection stub's
-// _NewEnum; it deletes itself on its last Release like a real one, and counts
-// live instances and the sizes asked of Next.
-class StubEnum final : public IEnumVARIANT {
+// An enumerator over borrowed items, as a collection's _NewEnum makes one.
+class StubEnum final : public win::ComObject<IEnumVARIANT> {
 public:
     struct Log {
         int alive = 0;
         std::vector<ULONG> asked;
-        HRESULT failWith = S_OK;  // Next fails with this when set
-        ULONG shortBatch = 0;     // when set, Next hands out at most this many, with S_OK
+        ULONG most = ~0UL;    // Next hands out at most this many, with S_OK
+        HRESULT fail = S_OK;  // Next fails with this
     };
+    StubEnum(const std::vector<VARIANT>& items, Log& log) : items_(items), log_(log) { ++log_.alive; }
 
-    StubEnum(const std::vector<VARIANT>& items, Log& log) : log_(log) {
-        for (const auto& item : items) {
-            VARIANT copy;
-            ::VariantInit(&copy);
-            ::VariantCopy(&copy, const_cast<VARIANT*>(&item));
-            items_.push_back(copy);
-        }
-        ++log_.alive;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IEnumVARIANT)) {
-            *object = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = --references_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
         log_.asked.push_back(wanted);
-        if (fetched != nullptr) *fetched = 0;
-        if (log_.failWith != S_OK) return log_.failWith;
-        ULONG limit = wanted;
-        if (log_.shortBatch != 0 && log_.shortBatch < limit) limit = log_.shortBatch;
-        ULONG given = 0;
-        while (given < limit && next_ < items_.size()) {
-            ::VariantInit(&out[given]);
-            ::VariantCopy(&out[given], &items_[next_]);
-            ++given;
-            ++next_;
+        for (*fetched = 0; *fetched < wanted && *fetched < log_.most && next_ < items_.size(); ++*fetched) {
+            ::VariantInit(&out[*fetched]);
+            ::VariantCopy(&out[*fetched], &items_[next_++]);
         }
-        if (fetched != nullptr) *fetched = given;
-        if (log_.shortBatch != 0) return S_OK;
-        return given == wanted ? S_OK : S_FALSE;
+        return FAILED(log_.fail) ? log_.fail : *fetched == wanted || log_.most != ~0UL ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        next_ = 0;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
 
 private:
-    ~StubEnum() {
-        for (auto& item : items_) ::VariantClear(&item);
-        --log_.alive;
-    }
-
-    LONG references_ = 1;
-    Log& log_;
+    ~StubEnum() override { --log_.alive; }
     std::vector<VARIANT> items_;
+    Log& log_;
     std::size_t next_ = 0;
 };
 
-// Plain VARIANT values for stub properties (no ownership: scalars and
-// borrowed objects only, copied by the stub).
-inline VARIANT Real(double value) {
-    VARIANT v;
-    ::VariantInit(&v);
-    v.vt = VT_R8;
-    v.dblVal = value;
-    return v;
+inline std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const auto& line : lines) all += (all.empty() ? "" : "; ") + line;
+    return all;
 }
-inline VARIANT Integer(LONG value) {
-    VARIANT v;
-    ::VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return v;
-}
-inline VARIANT Object(IDispatch* value) {
-    VARIANT v;
-    ::VariantInit(&v);
-    v.vt = VT_DISPATCH;
-    v.pdispVal = value;
-    return v;
-}
-inline VARIANT Empty() {
-    VARIANT v;
-    ::VariantInit(&v);
-    return v;
-}
-
-// A BSTR VARIANT that frees its string at scope end.
-class Text {
-public:
-    explicit Text(const wchar_t* text) {
-        ::VariantInit(&value_);
-        value_.vt = VT_BSTR;
-        value_.bstrVal = ::SysAllocString(text);
-    }
-    ~Text() { ::VariantClear(&value_); }
-    Text(const Text&) = delete;
-    Text& operator=(const Text&) = delete;
-    operator const VARIANT&() const { return value_; }
-
-private:
-    VARIANT value_;
-};
 
 // Tests run on an STA, as the window's thread does.
 class ComTest : public ::testing::Test {
