@@ -1,0 +1,219 @@
+// The real native window with FrmMain over the simulated host: its controls
+// at the window's DPI and after a DPI change, keys and clicks, transparency,
+// and the layout's design.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "host/simulated/SimulatedHost.h"
+#include "ui/FrmMain.h"
+#include "ui/win32/FrmMainWindow.h"
+
+namespace vantrel::ui::win32 {
+namespace {
+
+int boxes = 0;  // message boxes seen; none of these tests expects one
+
+// The window with FrmMain over a sheet with two viewports, loaded and shown.
+// The end of the program is counted instead of exiting the test; a message
+// box is counted and closed, so that no test hangs on one.
+class RealWindow : public ::testing::Test {
+protected:
+    RealWindow() {
+        window.Create(GetModuleHandleW(nullptr));
+        window.Attach(&form);
+        window.SetEndAction([this] { ++ends; });
+        window.Raise(Event::Load);
+        ShowWindow(window.Handle(), SW_SHOW);
+        SetForegroundWindow(window.Handle());
+    }
+    ~RealWindow() override {
+        KillTimer(nullptr, boxTimer);
+        EXPECT_EQ(std::exchange(boxes, 0), 0) << "a message box was shown";
+    }
+    HWND Control(Slot slot) const { return window.Control(slot); }
+    int Rows() const { return static_cast<int>(SendMessageW(Control(Slot::LVscales), LVM_GETITEMCOUNT, 0, 0)); }
+    std::ptrdiff_t Calls(std::string_view call) const {
+        return std::count_if(host->Journal().begin(), host->Journal().end(), [&](auto& l) { return l.call == call; });
+    }
+    // Dispatches messages through the dialog manager, as the program's loop does.
+    void Pump(int ms = 0) {
+        for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);; Sleep(10)) {
+            for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
+                IsDialogMessageW(window.Handle(), &m) || DispatchMessageW(&m);
+            if (GetTickCount64() >= end) return;
+        }
+    }
+    void Press(HWND target, WPARAM key) {
+        PostMessageW(target, WM_KEYDOWN, key, 1);
+        PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+        Pump();
+    }
+
+    UINT_PTR boxTimer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (const HWND box = FindWindowW(L"#32770", nullptr); IsWindowVisible(box))
+            ++boxes, PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    FrmMainWindow window;
+    std::shared_ptr<host::simulated::SimulatedHost> host =
+        host::simulated::SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 1/48 active\n");
+    FrmMain form{window, host->Locator()};
+    int ends = 0;
+};
+
+TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) {
+    const std::pair<const wchar_t*, LONG> controls[] = {// text, and the BS_* or LVS_* type, in tab order
+                                                        {L"", LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS},
+                                                        {L"Scale Type:", BS_GROUPBOX},
+                                                        {L"Exit", BS_PUSHBUTTON},
+                                                        {L"Ok", BS_PUSHBUTTON},
+                                                        {L"Current Scale", BS_PUSHBUTTON},
+                                                        {L"Architectural", BS_AUTORADIOBUTTON},
+                                                        {L"Machine", BS_AUTORADIOBUTTON},
+                                                        {L"Civil", BS_AUTORADIOBUTTON},
+                                                        {L"Metric", BS_AUTORADIOBUTTON},
+                                                        {L"Next VPort", BS_PUSHBUTTON},
+                                                        {L"Transparent", BS_AUTOCHECKBOX}};
+    LOGFONTW font{};
+    for (const UINT dpi : {window.Dpi(), window.Dpi() * 2}) {  // as made, then after the system's WM_DPICHANGED
+        const WindowLayout layout = ComputeLayout(dpi);
+        RECT frame{0, 0, layout.clientWidth, layout.clientHeight}, placed{}, client{};
+        AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongW(window.Handle(), GWL_STYLE)), FALSE,
+                                 static_cast<DWORD>(GetWindowLongW(window.Handle(), GWL_EXSTYLE)), dpi);
+        OffsetRect(&frame, 40 - frame.left, 30 - frame.top);
+        const bool changed = dpi != window.Dpi();
+        if (changed)
+            SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+        GetWindowRect(window.Handle(), &placed);
+        GetClientRect(window.Handle(), &client);
+        EXPECT_TRUE(changed ? EqualRect(&placed, &frame)  // the place the system suggests
+                            : client.right == layout.clientWidth && client.bottom == layout.clientHeight);
+        const LONG before = font.lfHeight;
+        GetObjectW(window.Font(), sizeof font, &font);
+        EXPECT_LT(font.lfHeight, before * 3 / 2) << "the message font, taller at a higher DPI";
+        for (std::size_t i = 0; i < kSlotCount; ++i) {
+            const HWND control = Control(static_cast<Slot>(i));
+            wchar_t text[32]{};
+            GetWindowTextW(control, text, 32);
+            RECT r{};
+            GetWindowRect(control, &r);
+            MapWindowPoints(HWND_DESKTOP, window.Handle(), reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ((Box{r.left, r.top, r.right - r.left, r.bottom - r.top}), layout.controls[i]) << i;
+            EXPECT_EQ(text, std::wstring(controls[i].first));
+            EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 0xF, controls[i].second) << i;
+            EXPECT_EQ(GetWindowLongW(control, GWL_EXSTYLE), i == 0 ? WS_EX_CLIENTEDGE : 0) << i;
+            EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), window.Font()) << i;
+        }
+        for (std::size_t c = 0; c < kColumnCount; ++c) {
+            EXPECT_EQ(SendMessageW(Control(Slot::LVscales), LVM_GETCOLUMNWIDTH, c, 0), layout.columnWidths[c]);
+        }
+    }
+    // The load chose Architectural and filled its twelve rows.
+    EXPECT_TRUE(window.IsOptionChecked(0) && Rows() == 12 && window.TransparentState() == kCheckClear);
+}
+
+TEST_F(RealWindow, KeysAndClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
+    SetFocus(Control(Slot::LVscales));  // the frame is no stop; of the option buttons only the checked one is
+    for (const Slot next : {Slot::CmdExit, Slot::CmdOK, Slot::CmdGetscale, Slot::Option0, Slot::CmdNext,
+                            Slot::ChkTransparent, Slot::LVscales}) {
+        Press(GetFocus(), VK_TAB);
+        EXPECT_EQ(GetFocus(), Control(next)) << "expected slot " << Index(next);
+    }
+    ListView_SetItemState(Control(Slot::LVscales), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const HWND target : {Control(Slot::LVscales), Control(Slot::Option0)}) {
+        for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_ESCAPE}})
+            Press(target, key);  // no control is IDOK or IDCANCEL
+    }
+    EXPECT_EQ(Calls("Application.ZoomScaled"), 0);
+    SetFocus(Control(Slot::Option0));
+    Press(Control(Slot::Option0), VK_RIGHT);
+    EXPECT_TRUE(GetFocus() == Control(Slot::Option1) && window.IsOptionChecked(1) && !window.IsOptionChecked(0));
+    EXPECT_EQ(Rows(), 11) << "the Machine table";
+
+    UpdateWindow(window.Handle());
+    SendMessageW(Control(Slot::Option3), BM_CLICK, 0, 0);
+    EXPECT_EQ(Rows(), 10) << "the Metric table";
+    EXPECT_TRUE(IsWindowVisible(Control(Slot::LVscales)) && GetUpdateRect(Control(Slot::LVscales), nullptr, FALSE))
+        << "the list does not draw while it is filled, then draws once";
+    // A double-click anywhere on a row applies its scale; one below the rows does nothing.
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(Control(Slot::LVscales), LVM_GETITEMRECT, 9, reinterpret_cast<LPARAM>(&row));
+    ListView_SetItemState(Control(Slot::LVscales), 9, LVIS_SELECTED, LVIS_SELECTED);  // so that an apply would zoom
+    const auto x = static_cast<WORD>(SendMessageW(Control(Slot::LVscales), LVM_GETCOLUMNWIDTH, 0, 0) + 20);
+    for (const int y : {row.bottom + 20, (row.top + row.bottom) / 2}) {
+        PostMessageW(Control(Slot::LVscales), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+        Pump(300);
+    }
+    EXPECT_EQ(Calls("Application.ZoomScaled"), 1);
+    Pump(1200);
+    EXPECT_GE(Calls("Locator.GetActiveObject"), 2) << "Timer1 attaches again while nothing else happens";
+    SendMessageW(Control(Slot::CmdExit), BM_CLICK, 0, 0);
+    SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ends, 2);
+    EXPECT_FALSE(KillTimer(window.Handle(), kTimer1Id)) << "Timer1 still runs";
+}
+
+TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgainStillLayered) {
+    const HWND layered[] = {window.Handle(), Control(Slot::LVscales)};
+    const LONG before[] = {GetWindowLongW(layered[0], GWL_EXSTYLE), GetWindowLongW(layered[1], GWL_EXSTYLE)};
+    for (const auto& [state, alphas] :
+         {std::pair{kChecked, std::array<BYTE, 2>{186, 100}}, {kCheckClear, {255, 255}}, {kChecked, {186, 100}}}) {
+        SendMessageW(Control(Slot::ChkTransparent), BM_CLICK, 0, 0);
+        EXPECT_EQ(window.TransparentState(), state);
+        for (std::size_t i = 0; i < 2; ++i) {
+            BYTE alpha = 0;
+            DWORD flags = 0;
+            EXPECT_TRUE(GetLayeredWindowAttributes(layered[i], nullptr, &alpha, &flags));
+            EXPECT_TRUE(alpha == alphas[i] && flags == LWA_ALPHA) << int{alpha};
+            EXPECT_EQ(GetWindowLongW(layered[i], GWL_EXSTYLE), before[i] | WS_EX_LAYERED);
+        }
+    }
+}
+
+// The design at 96 DPI; at any DPI the same within a pixel, every control
+// inside the client area and each option button inside its frame.
+TEST(Layout, IsTheDesignAt96DpiAndScalesKeepingEveryControlInPlace) {
+    const WindowLayout design = ComputeLayout(96);
+    EXPECT_EQ(design.controls, (std::array<Box, kSlotCount>{{{8, 8, 497, 217},
+                                                             {12, 232, 385, 49},
+                                                             {416, 296, 89, 25},
+                                                             {16, 296, 105, 25},
+                                                             {232, 296, 97, 25},
+                                                             {28, 256, 81, 17},
+                                                             {148, 256, 81, 17},
+                                                             {244, 256, 81, 17},
+                                                             {316, 256, 65, 17},
+                                                             {144, 296, 81, 25},
+                                                             {416, 248, 81, 25}}}));
+    EXPECT_EQ(design.columnWidths, (std::array<int, kColumnCount>{93, 93, 80, 80, 67, 93}));
+    EXPECT_TRUE(design.clientWidth == 514 && design.clientHeight == 328);
+    for (const int dpi : {120, 144, 192, 288}) {
+        const WindowLayout layout = ComputeLayout(static_cast<unsigned>(dpi));
+        const auto scaled = [dpi](int pixels, int at96) { return std::abs(pixels * 96 - at96 * dpi) <= dpi; };
+        const Box client{0, 0, layout.clientWidth, layout.clientHeight};
+        for (std::size_t i = 0; i < kSlotCount; ++i) {
+            const Box &box = layout.controls[i], &at96 = design.controls[i];
+            const Box& around =
+                i >= Index(Slot::Option0) && i <= Index(Slot::Option3) ? layout[Slot::FrameOptions] : client;
+            EXPECT_TRUE(scaled(box.left, at96.left) && scaled(box.top, at96.top) && scaled(box.width, at96.width) &&
+                        scaled(box.height, at96.height) && box.left >= around.left && box.top >= around.top &&
+                        box.left + box.width <= around.left + around.width &&
+                        box.top + box.height <= around.top + around.height)
+                << "control " << i << " at " << dpi << " DPI";
+        }
+        for (std::size_t c = 0; c < kColumnCount; ++c)
+            EXPECT_TRUE(scaled(layout.columnWidths[c], design.columnWidths[c]));
+        EXPECT_TRUE(scaled(layout.clientWidth, 514) && scaled(layout.clientHeight, 328));
+    }
+}
+
+}  // namespace
+}  // namespace vantrel::ui::win32
