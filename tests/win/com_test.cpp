@@ -1,5 +1,4 @@
-// The host model over IDispatch against stubs that count their references with
-// the program's ComObject; a busy host; the lookup; the readout's number text.
+// The host model over IDispatch against stubs counting references with the program's ComObject; the number text.
 #include <windows.h>
 
 #include <bit>
@@ -33,29 +32,31 @@ VARIANT Value(VARTYPE type, LONGLONG bits = 0) {  // a scalar, or an object not 
 Handler Gives(VARIANT value) {  // a copy of the value; puts are taken
     return [value](auto&, VARIANT* result, auto*) mutable { return result ? ::VariantCopy(result, &value) : S_OK; };
 }
-Handler Gives(IUnknown* object) { return Gives(Value(VT_DISPATCH, reinterpret_cast<LONGLONG>(object))); }
+Handler Gives(IDispatch* object) { return Gives(Value(VT_DISPATCH, reinterpret_cast<LONGLONG>(object))); }
 Handler Gives(const std::wstring& text) {
     return [text](auto&, VARIANT* result, auto*) {
         return *result = Value(VT_BSTR, reinterpret_cast<LONGLONG>(::SysAllocString(text.c_str()))), S_OK;
     };
 }
 
-// IDispatch over a table of members. It starts with two references, the
-// test's and a guard, so that a Release too many by the code under test
-// shows as a count rather than as a deleted object.
-class StubDispatch final : public win::ComObject<IDispatch> {
+// IDispatch over a table of members, and IEnumVARIANT over `items`: at most `most` a Next (with S_OK), or
+// `fail`. It starts with a guard reference beside the test's: a Release too many shows as a count.
+class Stub final : public win::ComObject<IDispatch, IEnumVARIANT> {
 public:
-    StubDispatch() { AddRef(); }
+    explicit Stub(bool logged = true) : logged_(logged) { AddRef(); }
     void Member(const std::string& name, Handler handler) {  // ids: 1, 2, ... in the order first named
         const DISPID id = name == "_NewEnum" ? DISPID_NEWENUM : static_cast<DISPID>(ids_.size() + 1);
-        members_[ids_.try_emplace(std::wstring(name.begin(), name.end()), id).first->second] = {name,
-                                                                                                std::move(handler)};
+        members_[ids_.try_emplace(std::wstring(name.begin(), name.end()), id).first->second] = {name, handler};
     }
     void ExpectAllBack() {  // then frees the stub, unless someone may still use it
         EXPECT_EQ((AddRef(), Release()), 2U) << "references besides the test's";
         if (Release() == 1) Release();
     }
     int lookups = 0;
+    std::vector<VARIANT> items;  // not held
+    std::size_t next = 0;
+    ULONG most = ~0UL;
+    HRESULT fail = S_OK;
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
@@ -69,7 +70,7 @@ public:
         const char* kFlags[] = {"?", "METHOD", "GET", "METHOD|GET", "PUT"};
         const auto& [name, handler] = members_.at(id);
         std::ostringstream call;
-        call << (calls.empty() ? "" : "; ") << name << ' ' << kFlags[flags & 7] << '(';
+        call << name << ' ' << kFlags[flags & 7] << '(';
         for (UINT i = 0; i < in->cArgs; ++i) {
             const VARIANT& v = in->rgvarg[i];
             const char* kTypes[] = {"", "", "", "i4 ", "", "r8 ", "", "", "", "object", "", "bool "};
@@ -78,46 +79,28 @@ public:
         }
         call << ')' << (in->cNamedArgs == 1 && *in->rgdispidNamedArgs == DISPID_PROPERTYPUT ? " named PUT" : "")
              << (result ? " -> result" : "") << (exception ? "" : " without EXCEPINFO");
-        calls += call.str();
+        if (logged_) calls += (calls.empty() ? "" : "; ") + call.str();
         return handler(*in, result, exception);
     }
-
-private:
-    ~StubDispatch() override = default;
-    std::map<std::wstring, DISPID> ids_;
-    std::map<DISPID, std::pair<std::string, Handler>> members_;
-};
-
-// An enumerator over items it does not hold, as a collection's _NewEnum makes
-// one: Next hands out at most `most` items (with S_OK), or fails with `fail`.
-struct {
-    int alive = 0;
-    std::vector<ULONG> asked;
-    ULONG most = ~0UL;
-    HRESULT fail = S_OK;
-} enumLog;
-class StubEnum final : public win::ComObject<IEnumVARIANT> {
-public:
-    explicit StubEnum(const std::vector<VARIANT>& items) : items_(items) { ++enumLog.alive; }
     HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
-        enumLog.asked.push_back(wanted);
-        for (*fetched = 0; *fetched < std::min(wanted, enumLog.most) && next_ < items_.size(); ++*fetched) {
-            ::VariantCopy(&out[*fetched], &items_[next_++]);
+        calls += std::string(calls.empty() ? "" : "; ") + "Next(" + std::to_string(wanted) + ")";
+        for (*fetched = 0; *fetched < std::min(wanted, most) && next < items.size(); ++*fetched) {
+            ::VariantCopy(&out[*fetched], &items[next++]);
         }
-        return FAILED(enumLog.fail) ? enumLog.fail : *fetched == wanted || enumLog.most != ~0UL ? S_OK : S_FALSE;
+        return FAILED(fail) ? fail : *fetched == wanted || most != ~0UL ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
 
 private:
-    ~StubEnum() override { --enumLog.alive; }
-    std::vector<VARIANT> items_;
-    std::size_t next_ = 0;
+    ~Stub() override = default;
+    bool logged_;
+    std::map<std::wstring, DISPID> ids_;
+    std::map<DISPID, std::pair<std::string, Handler>> members_;
 };
 
-// Counts the task-allocator blocks allocated while it is registered and not
-// yet freed: the BSTRs among them, once the string cache is off.
+// Counts the task-allocator blocks (BSTRs, with the string cache off) allocated while registered, not freed.
 class AllocationSpy final : public win::ComObject<IMallocSpy> {
 public:
     int outstanding = 0;
@@ -145,25 +128,26 @@ HRESULT STDAPICALLTYPE Fill(EXCEPINFO* info) {
 }
 std::function<void(struct ComTest&)> Raises(std::uint32_t scode, WORD wCode, const wchar_t* text, bool later = false);
 
-// Tests run on an STA, as the window's thread does.
 struct ComTest : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override {  // an STA, as the window's thread is
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         for (const char* member : {"ZoomScaled", "ZoomExtents"}) application->Member(member, Gives(Value(VT_EMPTY)));
         document->Member("MSpace", Gives(Value(VT_EMPTY)));
         application->Member("ActiveDocument", Gives(document));
         document->Member("ActiveSpace", Gives(Value(VT_I4, 1)));
         document->Member("ActivePViewport", Gives(viewport));
-        document->Member("PaperSpace", Gives(paperSpace));
-        viewport->Member("CustomScale", Gives(Value(VT_R8, std::bit_cast<LONGLONG>(1.0 / 48))));
         paperSpace->Member("_NewEnum", [this](auto&, VARIANT* result, auto*) {
-            if (!noEnumerator) *result = Value(VT_UNKNOWN, reinterpret_cast<LONGLONG>(new StubEnum(items)));
-            return S_OK;
+            *result = Value(VT_UNKNOWN, reinterpret_cast<LONGLONG>(static_cast<IEnumVARIANT*>(paperSpace)));
+            return paperSpace->AddRef(), S_OK;
         });
+        registration = host::com::RegisterBusyHostRetry(session);
+        ::CoRegisterMessageFilter(nullptr, &filter);
+        ::CoRegisterMessageFilter(filter.Get(), nullptr);
     }
     void TearDown() override {
-        for (StubDispatch* stub : {application, document, viewport, paperSpace}) stub->ExpectAllBack();
-        EXPECT_EQ(enumLog.alive, 0) << "an enumerator was not released";
+        for (Stub* stub : {application, document, viewport, paperSpace}) stub->ExpectAllBack();
+        for (Stub* line : lines) line->ExpectAllBack();
+        registration.reset();
         ::CoUninitialize();
     }
     std::shared_ptr<host::Application> App() { return host::com::WrapApplication(application, session); }
@@ -179,13 +163,62 @@ struct ComTest : ::testing::Test {
         return 0;
     }
 
+    // A pass over `count` items (the second a plain IUnknown, the last of several not an object); `taken` expected.
+    void Enumerate(int count, std::size_t taken, HRESULT fail = S_OK, ULONG most = ~0UL) {
+        std::vector<std::string> expected, names;
+        paperSpace->items.clear(), paperSpace->next = 0, paperSpace->most = most, paperSpace->fail = fail;
+        for (int i = 0; i < count; ++i) {
+            lines.push_back(new Stub(false));
+            lines.back()->Member("ObjectName", Gives(L"AcDbLine" + std::to_wstring(i)));
+            const bool odd = i > 0 && i == count - 1;
+            paperSpace->items.push_back(odd ? Value(VT_I4)
+                                            : Value(i == 1 ? VT_UNKNOWN : VT_DISPATCH,
+                                                    std::bit_cast<LONGLONG>(static_cast<IDispatch*>(lines.back()))));
+            expected.push_back(odd ? "not an object" : "AcDbLine" + std::to_string(i));
+        }
+        auto all = host::com::WrapEntityCollection(paperSpace, session)->Enumerate();
+        calls.clear();  // the pass's own calls
+        for (auto entity = all->Next(); entity != nullptr; entity = all->Next()) {
+            names.push_back("not an object");
+            FailureOf([&] { names.back() = entity->ObjectName(); });
+        }
+        expected.resize(taken);
+        EXPECT_EQ(names, expected);
+    }
+
+    // ZoomExtents refused `refusals` times (-1: always) with `code`: tried `attempts` times (0: a few, until
+    // the bound), and the message filter retries as long.
+    void Busy(HRESULT code, bool asException, int refusals, int attempts,
+              host::BusyWait wait = host::BusyWait::Patient) {
+        locator->SetBusyWait(wait);
+        session->busy.boundMs = refusals < 0 ? 300 : session->busy.boundMs;
+        int tried = 0;
+        application->Member("ZoomExtents", [&, code, asException, refusals](auto&, auto*, EXCEPINFO* info) {
+            if (++tried > refusals && refusals >= 0) return S_OK;
+            return asException ? (info->scode = code, DISP_E_EXCEPTION) : code;
+        });
+        const ULONGLONG start = ::GetTickCount64();
+        std::string text;
+        const std::int32_t failure = FailureOf([&] { App()->ZoomExtents(); }, &text);
+        EXPECT_TRUE(attempts ? tried == attempts : tried > 1 && tried < 9 && ::GetTickCount64() >= start + 300)
+            << tried;
+        const DWORD reject = code == RPC_E_SERVERCALL_RETRYLATER ? SERVERCALL_RETRYLATER : SERVERCALL_REJECTED;
+        for (const DWORD elapsed : {0UL, session->busy.boundMs - 1, session->busy.boundMs}) {
+            EXPECT_EQ(filter->RetryRejectedCall(nullptr, elapsed, reject) != host::com::kCancelCall,
+                      tried > 1 && elapsed < session->busy.boundMs);
+        }
+        if (failure != 0) throw Failure(failure, text);
+    }
+
     std::shared_ptr<host::com::ComSession> session = std::make_shared<host::com::ComSession>();
-    StubDispatch* application = new StubDispatch;
-    StubDispatch* document = new StubDispatch;
-    StubDispatch* viewport = new StubDispatch;
-    StubDispatch* paperSpace = new StubDispatch;
-    std::vector<VARIANT> items;
-    bool noEnumerator = false;
+    std::unique_ptr<host::HostLocator> locator = host::com::CreateComHostLocator(session);
+    std::unique_ptr<host::com::BusyHostRetry> registration;
+    Microsoft::WRL::ComPtr<IMessageFilter> filter;
+    Stub* application = new Stub;
+    Stub* document = new Stub;
+    Stub* viewport = new Stub;
+    Stub* paperSpace = new Stub;
+    std::vector<Stub*> lines;
 };
 
 std::function<void(ComTest&)> Raises(std::uint32_t scode, WORD wCode, const wchar_t* text, bool later) {
@@ -199,9 +232,8 @@ std::function<void(ComTest&)> Raises(std::uint32_t scode, WORD wCode, const wcha
     };
 }
 
-// Each call is one Invoke with the arguments last to first, DISPID_PROPERTYPUT
-// named on puts and an EXCEPINFO; a failure carries the host's number and text,
-// else the system's text (a whole sentence) or a fixed one; no string is left.
+// Each call is one Invoke, arguments last to first, DISPID_PROPERTYPUT named on puts, with an EXCEPINFO; a
+// failure carries the host's number and text, else the system's (a whole sentence) or a fixed one.
 TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
     using SetOaNoCache = void(WINAPI*)();
     reinterpret_cast<SetOaNoCache>(::GetProcAddress(::GetModuleHandleW(L"oleaut32.dll"), "SetOaNoCache"))();
@@ -216,15 +248,31 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         {[](auto& t) { t.Doc()->SetMSpace(true); }, "MSpace PUT(bool -1) named PUT"},
         {[](auto& t) { t.Doc()->SetActivePViewport(*t.Doc()->ActivePViewport()); },
          "ActivePViewport GET() -> result; ActivePViewport PUT(object) named PUT"},
-        {[](auto& t) { EXPECT_EQ(t.Doc()->ActivePViewport()->CustomScale(), 1.0 / 48); },
-         "ActivePViewport GET() -> result; CustomScale GET() -> result"},
         {Raises(0x8021003C, 0, L"No active document"), nullptr, status::kNoActiveDocument, "No active document"},
         {Raises(0x80200001, 0, L"Bad \u00e9", true), nullptr, StatusCode(0x80200001), "Bad \xc3\xa9"},
         {Raises(0, 1001, L"Custom"), nullptr, StatusCode(0x80040200 + 1001), "Custom"},
         {Raises(0, 0, nullptr), nullptr, status::kDispException},
         {Raises(0x8007000E, 0, nullptr), nullptr, status::kOutOfMemory},
-        {[](auto& t) { t.Doc()->ActivePViewport()->DisplayLocked(); }, nullptr, status::kUnknownName,
-         "(DisplayLocked)"},
+        // Paper space: every item once, in order, 64 to a Next, until a batch comes short or fails.
+        {[](auto& t) { t.Enumerate(0, 0); }, "Next(64)"},
+        {[](auto& t) { t.Enumerate(63, 63); }, "Next(64)"},
+        {[](auto& t) { t.Enumerate(64, 64); }, "Next(64); Next(64)"},
+        {[](auto& t) { t.Enumerate(130, 130); }, "Next(64); Next(64); Next(64)"},
+        {[](auto& t) { t.Enumerate(10, 4, S_OK, 4); }, "Next(64)"},  // short, with S_OK
+        {[](auto& t) { t.Enumerate(3, 0, E_OUTOFMEMORY); }, "Next(64)", status::kOutOfMemory},
+        {[](auto& t) { t.paperSpace->Member("_NewEnum", Gives(Value(VT_EMPTY))), t.Enumerate(3, 0); },
+         "_NewEnum METHOD|GET() -> result", status::kTypeMismatch, "no enumerator"},
+        // A busy host is retried, in the invoke path and by the message filter, only while it
+        // asks to be called later and the call may wait; the lookup finds a running host only.
+        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, false, 3, 4); }, nullptr},
+        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, true, 3, 4); }, nullptr},
+        {[](auto& t) { t.Busy(RPC_E_CALL_REJECTED, false, 3, 1); }, nullptr, status::kCallRejected},
+        {[](auto& t) { t.Busy(E_FAIL, true, 3, 1); }, nullptr, status::kFail},
+        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, false, 3, 1, host::BusyWait::Immediate); }, nullptr,
+         status::kRetryLater},
+        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, true, -1, 0); }, nullptr, status::kRetryLater},
+        {[](auto& t) { t.locator->GetRunningApplication("Vantrel.NotRegistered"); }, "", status::kClassString},
+        {[](auto& t) { t.locator->GetRunningApplication("Scripting.Dictionary"); }, "", status::kUnavailable},
         {[](auto& t) { t.document->Member("ActiveSpace", Gives(t.viewport)), t.Doc()->ActiveSpace(); }, nullptr,
          status::kTypeMismatch},
     };
@@ -242,101 +290,6 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         EXPECT_EQ(spy->outstanding, 0) << "strings left by " << calls;
     }
     EXPECT_EQ(document->lookups, 3) << "one per member of a type, however many objects";
-}
-
-// Every item once, in order, 64 to a Next, until a batch comes short or fails.
-TEST_F(ComTest, PaperSpaceComesInBatchesOf64UntilAShortOrFailedOne) {
-    const struct {
-        int items;
-        ULONG most;
-        HRESULT fail;
-        std::size_t names, nextCalls;
-        std::int32_t failure;
-    } cases[] = {
-        {0, ~0UL, S_OK, 0, 1, 0},
-        {63, ~0UL, S_OK, 63, 1, 0},
-        {64, ~0UL, S_OK, 64, 2, 0},
-        {130, ~0UL, S_OK, 130, 3, 0},
-        {10, 4, S_OK, 4, 1, 0},  // fewer than asked for, with S_OK: the end
-        {3, ~0UL, E_OUTOFMEMORY, 0, 1, status::kOutOfMemory},
-        {3, ~0UL, S_OK, 0, 0, status::kTypeMismatch},  // _NewEnum gives no enumerator
-    };
-    for (const auto& c : cases) {
-        std::vector<StubDispatch*> lines;
-        std::vector<std::string> expected, names;
-        items.clear();
-        for (int i = 0; i < c.items; ++i) {  // the last of several not an object, the second a plain IUnknown
-            lines.push_back(new StubDispatch);
-            lines.back()->Member("ObjectName", Gives(L"AcDbLine" + std::to_wstring(i)));
-            const bool odd = i > 0 && i == c.items - 1;
-            items.push_back(odd ? Value(VT_I4)
-                                : Value(i == 1 ? VT_UNKNOWN : VT_DISPATCH, std::bit_cast<LONGLONG>(lines.back())));
-            expected.push_back(odd ? "not an object" : "AcDbLine" + std::to_string(i));
-        }
-        expected.resize(c.names);
-        enumLog = {0, {}, c.most, c.fail};
-        noEnumerator = c.failure == status::kTypeMismatch;
-        EXPECT_EQ(FailureOf([&] {
-                      auto all = host::com::WrapEntityCollection(paperSpace, session)->Enumerate();
-                      for (auto entity = all->Next(); entity != nullptr; entity = all->Next()) {
-                          std::string name = "not an object";
-                          FailureOf([&] { name = entity->ObjectName(); });
-                          names.push_back(name);
-                      }
-                  }),
-                  c.failure);
-        EXPECT_EQ(names, expected);
-        EXPECT_EQ(enumLog.asked, std::vector<ULONG>(c.nextCalls, host::com::kEnumerationBatch)) << &c - cases;
-        for (StubDispatch* line : lines) line->ExpectAllBack();
-    }
-}
-
-// The lookup finds a running host only; a busy host is retried, in the invoke
-// path and by the message filter, only while it asks to be called later and
-// the call may wait.
-TEST_F(ComTest, TheLocatorFindsOnlyARunningHostAndOnlyRetryLaterIsRetriedWhileTheCallMayWait) {
-    using enum host::BusyWait;
-    const struct {
-        HRESULT code;
-        bool asException;
-        host::BusyWait wait;
-        int refusals, attempts;  // refusals -1: never free; attempts 0: a few, until the bound
-        std::int32_t failure;
-        DWORD filterRejectType;
-    } cases[] = {
-        {RPC_E_SERVERCALL_RETRYLATER, false, Patient, 3, 4, 0, SERVERCALL_RETRYLATER},
-        {RPC_E_SERVERCALL_RETRYLATER, true, Patient, 3, 4, 0, SERVERCALL_RETRYLATER},
-        {RPC_E_CALL_REJECTED, false, Patient, 3, 1, status::kCallRejected, SERVERCALL_REJECTED},
-        {RPC_E_CALL_REJECTED, true, Patient, 3, 1, status::kCallRejected, SERVERCALL_REJECTED},
-        {E_FAIL, true, Patient, 3, 1, status::kFail, SERVERCALL_ISHANDLED},
-        {RPC_E_SERVERCALL_RETRYLATER, false, Immediate, 3, 1, status::kRetryLater, SERVERCALL_RETRYLATER},
-        {RPC_E_SERVERCALL_RETRYLATER, true, Patient, -1, 0, status::kRetryLater, SERVERCALL_RETRYLATER},
-    };
-    const auto locator = host::com::CreateComHostLocator(session);
-    EXPECT_EQ(FailureOf([&] { locator->GetRunningApplication("Vantrel.NotRegistered"); }), status::kClassString);
-    EXPECT_EQ(FailureOf([&] { locator->GetRunningApplication("Scripting.Dictionary"); }), status::kUnavailable);
-    const auto registration = host::com::RegisterBusyHostRetry(session);
-    Microsoft::WRL::ComPtr<IMessageFilter> filter;
-    ::CoRegisterMessageFilter(nullptr, &filter);
-    ::CoRegisterMessageFilter(filter.Get(), nullptr);
-    for (const auto& c : cases) {
-        locator->SetBusyWait(c.wait);
-        session->busy.boundMs = c.refusals < 0 ? 300 : session->busy.boundMs;
-        int attempts = 0;
-        application->Member("ZoomExtents", [&](auto&, auto*, EXCEPINFO* info) {
-            if (++attempts > c.refusals && c.refusals >= 0) return S_OK;
-            return c.asException ? (info->scode = c.code, DISP_E_EXCEPTION) : c.code;
-        });
-        const ULONGLONG start = ::GetTickCount64();
-        EXPECT_EQ(FailureOf([&] { App()->ZoomExtents(); }), c.failure) << &c - cases;
-        EXPECT_TRUE(c.attempts ? attempts == c.attempts
-                               : attempts > 1 && attempts < 9 && ::GetTickCount64() >= start + 300)
-            << attempts << " attempts, case " << &c - cases;
-        for (const DWORD elapsed : {0UL, session->busy.boundMs - 1, session->busy.boundMs}) {
-            EXPECT_EQ(filter->RetryRejectedCall(nullptr, elapsed, c.filterRejectType) != host::com::kCancelCall,
-                      c.attempts != 1 && elapsed < session->busy.boundMs);
-        }
-    }
 }
 
 TEST(LocaleNumberText, IsTheAutomationLibrarysTextInTheUsersLocaleAndWithADecimalComma) {
