@@ -41,29 +41,22 @@ private:
     std::shared_ptr<const ComSession> session_;
 };
 
-class FilterRegistration final : public BusyHostRetry {
-public:
-    explicit FilterRegistration(std::shared_ptr<const ComSession> session) {
-        ComPtr<IMessageFilter> filter;
-        filter.Attach(new BusyMessageFilter(std::move(session)));
-        const HRESULT hr = ::CoRegisterMessageFilter(filter.Get(), &previous_);
-        if (FAILED(hr)) throw FailureFromStatus(hr);
-    }
-    ~FilterRegistration() override {
-        // Puts back whatever filter the thread had before (usually none).
-        ::CoRegisterMessageFilter(previous_.Get(), nullptr);
-    }
-    FilterRegistration(const FilterRegistration&) = delete;
-    FilterRegistration& operator=(const FilterRegistration&) = delete;
-
-private:
-    ComPtr<IMessageFilter> previous_;
-};
-
 }  // namespace
 
+BusyHostRetry::BusyHostRetry(std::shared_ptr<const ComSession> session) {
+    ComPtr<IMessageFilter> filter;
+    filter.Attach(new BusyMessageFilter(std::move(session)));
+    const HRESULT hr = ::CoRegisterMessageFilter(filter.Get(), &previous_);
+    if (FAILED(hr)) throw FailureFromStatus(hr);
+}
+
+BusyHostRetry::~BusyHostRetry() {
+    // Puts back whatever filter the thread had before (usually none).
+    ::CoRegisterMessageFilter(previous_.Get(), nullptr);
+}
+
 std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry(std::shared_ptr<const ComSession> session) {
-    return std::make_unique<FilterRegistration>(std::move(session));
+    return std::make_unique<BusyHostRetry>(std::move(session));
 }
 
 }  // namespace vantrel::host::com

@@ -2,6 +2,11 @@
 // instance found in the running-object table. Use on the UI thread, an STA.
 #pragma once
 
+#include <windows.h>
+
+#include <objidl.h>
+#include <wrl/client.h>
+
 #include <memory>
 
 #include "host/HostModel.h"
@@ -21,7 +26,13 @@ std::unique_ptr<HostLocator> CreateComHostLocator();
 // registering throws vantrel::Failure.
 class BusyHostRetry {
 public:
-    virtual ~BusyHostRetry() = default;
+    explicit BusyHostRetry(std::shared_ptr<const ComSession> session);
+    ~BusyHostRetry();
+    BusyHostRetry(const BusyHostRetry&) = delete;
+    BusyHostRetry& operator=(const BusyHostRetry&) = delete;
+
+private:
+    Microsoft::WRL::ComPtr<IMessageFilter> previous_;
 };
 std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry(std::shared_ptr<const ComSession> session);
 
