@@ -17,7 +17,7 @@ enum class CommandKind { Exit, Quit, Activate, Fault, Slow, UserMove, ClearJourn
 struct Command {
     CommandKind kind = CommandKind::Quit;
     std::size_t document = 0;            // Activate: 1-based
-    sim::Fault fault;        // Fault (busy and refuse are faults too)
+    sim::Fault fault;                    // Fault (busy and refuse are faults too)
     std::string call;                    // Slow
     std::chrono::milliseconds delay{0};  // Slow
     std::string move;                    // UserMove: as SimulatedHost::ApplyUserMove takes it
