@@ -3,6 +3,8 @@
 // start-up time under the same Wine is Vantrel's own work.
 #include <windows.h>
 
+#include "PlainWindowClass.h"
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"VantrelBaselineWindow";
@@ -19,14 +21,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    if (RegisterClassExW(&windowClass) == 0) return 1;
+    if (!vantrel::bench::RegisterPlainWindowClass(instance, WindowProc, kClassName)) return 1;
     const HWND window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480,
                                         360, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;

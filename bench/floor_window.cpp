@@ -17,6 +17,7 @@
 #include <array>
 #include <string>
 
+#include "PlainWindowClass.h"
 #include "catalog/ScaleCatalog.h"
 #include "win/Utf16.h"
 
@@ -189,14 +190,7 @@ HWND CreateFilledWindow(HINSTANCE instance) {
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_LISTVIEW_CLASSES;
     if (!InitCommonControlsEx(&controls)) return nullptr;
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    if (RegisterClassExW(&windowClass) == 0) return nullptr;
+    if (!vantrel::bench::RegisterPlainWindowClass(instance, WindowProc, kClassName)) return nullptr;
     const HWND window =
         CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
                         CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
