@@ -73,33 +73,6 @@ TEST(Load, AttachesPreparesTheDrawingAndListsArchitecturalOnce) {
     EXPECT_TRUE(drawing.mspace);
 }
 
-struct LoadCase {
-    const char* name;
-    std::string scenario;
-    EventOutcome outcome;
-    std::vector<ShownBox> boxes;
-    std::size_t rows;
-    std::optional<int> option;
-};
-
-class LoadOutcome : public ::testing::TestWithParam<LoadCase> {};
-
-TEST_P(LoadOutcome, ShowsWhatTheHostAllows) {
-    const LoadCase& test = GetParam();
-    Window window(test.scenario);
-    EXPECT_EQ(window.form->Raise(Event::Load), test.outcome);
-    EXPECT_EQ(window.controls.boxes, test.boxes);
-    EXPECT_EQ(window.controls.rows.size(), test.rows);
-    EXPECT_EQ(window.controls.checkedOption, test.option);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, LoadOutcome,
-    ::testing::Values(LoadCase{"NotRunning", "notrunning\n", EventOutcome::Ended, {NotRunningBox()}, 0, std::nullopt},
-                      LoadCase{
-                          "NoDrawingOpen", "nodocument\n", EventOutcome::Ended, {NotRunningBox()}, 0, std::nullopt}),
-    [](const auto& test) { return std::string(test.param.name); });
-
 TEST(Load, AfterAFailedPreparationPickingAnOptionStillFillsTheList) {
     Window window("space paper\nviewport 1\n");
     ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
