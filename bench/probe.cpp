@@ -4,7 +4,9 @@
 //
 //   vantrel_bench.exe --vantrel EXE --simcad EXE --floor EXE --baseline EXE --sheet FILE
 //                     --work DIR [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...]
-//                     startup | footprint | growth ...
+//                     [--soak-seconds S] startup | footprint | growth | soak ...
+//
+// Paths may be Windows paths or Unix paths of the build (under Wine).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -19,7 +22,8 @@
 #include <string_view>
 #include <vector>
 
-#include "SimcadProtocol.h"
+#include "catalog/ScaleCatalog.h"
+#include "driver/Driver.h"
 #include "win/Utf16.h"
 
 namespace {
@@ -33,18 +37,8 @@ constexpr DWORD kPassDeadlineMs = 900000;
 // enough not to slow the Wine server that every process of the prefix shares.
 constexpr DWORD kPassPollMs = 20;
 
+using namespace vantrel::driver;
 using vantrel::win::Utf8FromUtf16;
-
-double NowMs() {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / ticksPerMs;
-}
 
 void Say(const std::string& line) {
     std::fputs((line + "\n").c_str(), stdout);
@@ -64,252 +58,28 @@ double Median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
 }
 
-// Every child goes into one job that kills it when the bench ends, however.
-HANDLE ChildrenJob() {
-    static const HANDLE job = [] {
-        const HANDLE created = CreateJobObjectW(nullptr, nullptr);
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-        return created;
-    }();
-    return job;
-}
-
-class Child {
-public:
-    Child(const std::wstring& exe, const std::wstring& arguments) {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        if (!arguments.empty()) commandLine += L" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &info_)) {
-            info_ = PROCESS_INFORMATION{};
-            return;
-        }
-        AssignProcessToJobObject(ChildrenJob(), info_.hProcess);
-    }
-    ~Child() {
-        Kill();
-        if (info_.hThread != nullptr) CloseHandle(info_.hThread);
-        if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    [[nodiscard]] bool Started() const { return info_.hProcess != nullptr; }
-    [[nodiscard]] bool Running() const { return Started() && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-    [[nodiscard]] DWORD Id() const { return info_.dwProcessId; }
-    [[nodiscard]] HANDLE Handle() const { return info_.hProcess; }
-    bool WaitForExit(DWORD ms) const { return !Started() || WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
-    void Kill() {
-        if (!Running()) return;
-        TerminateProcess(info_.hProcess, 99);
-        WaitForExit(10000);
-    }
-
-private:
-    PROCESS_INFORMATION info_{};
-};
-
-// simcad's journal, read as it grows: each call line once, with the time it was seen.
-class JournalTail {
-public:
-    struct Call {
-        std::string text;  // "Object.Member(arguments) -> result"
-        double seenMs = 0.0;
-    };
-
-    explicit JournalTail(std::wstring path) : path_(std::move(path)) {}
-
-    // Reads what was added since the last read; true when the ready line is there.
-    void Read() {
-        const HANDLE file =
-            CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
-        LARGE_INTEGER offset{};
-        offset.QuadPart = static_cast<LONGLONG>(offset_);
-        SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
-        char buffer[65536];
-        DWORD read = 0;
-        while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-            pending_.append(buffer, read);
-            offset_ += read;
-        }
-        CloseHandle(file);
-        const double now = NowMs();
-        std::size_t start = 0;
-        for (std::size_t end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n', start)) {
-            std::string line = pending_.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            start = end + 1;
-            if (line == vantrel::simcad::kReadyLine) ready_ = true;
-            const std::size_t space = line.find(' ');
-            if (space == std::string::npos || space == 0 || line.find_first_not_of("0123456789") != space) continue;
-            calls_.push_back(Call{line.substr(space + 1), now});
-        }
-        pending_.erase(0, start);
-    }
-
-    [[nodiscard]] bool Ready() const { return ready_; }
-    [[nodiscard]] const std::vector<Call>& Calls() const { return calls_; }
-
-private:
-    std::wstring path_;
-    std::uint64_t offset_ = 0;
-    std::string pending_;
-    std::vector<Call> calls_;
-    bool ready_ = false;
-};
-
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
-
-class Simcad {
-public:
-    Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal)
-        : journal_((DeleteFileW(journal.c_str()), journal)),
-          process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"") {
-        const double deadline = NowMs() + kStartDeadlineMs;
-        while (process_.Running() && NowMs() < deadline) {
-            journal_.Read();
-            if (journal_.Ready()) break;
-            Sleep(20);
-        }
-    }
-    ~Simcad() {
-        if (process_.Running() && Send("quit")) process_.WaitForExit(10000);
-    }
-    Simcad(const Simcad&) = delete;
-    Simcad& operator=(const Simcad&) = delete;
-
-    [[nodiscard]] bool Ready() const { return journal_.Ready(); }
-    [[nodiscard]] HANDLE Process() const { return process_.Handle(); }
-    JournalTail& Journal() { return journal_; }
-
-    bool Send(std::string_view command) {
-        const HWND window = FindWindowW(vantrel::simcad::kWindowClass, nullptr);
-        if (window == nullptr) return false;
-        COPYDATASTRUCT data{};
-        data.dwData = vantrel::simcad::kCopyDataCommand;
-        data.cbData = static_cast<DWORD>(command.size());
-        data.lpData = const_cast<char*>(command.data());
-        DWORD_PTR answer = 0;
-        return SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000,
-                                   &answer) != 0 &&
-               answer == TRUE;
-    }
-
-private:
-    JournalTail journal_;
-    Child process_;
-};
-
-struct Found {
-    DWORD processId = 0;
-    const wchar_t* title = nullptr;
-    bool visibleOnly = true;
-    HWND window = nullptr;
-};
-
-BOOL CALLBACK FindTopLevel(HWND window, LPARAM parameter) {
-    auto* found = reinterpret_cast<Found*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != found->processId || (found->visibleOnly && !IsWindowVisible(window))) return TRUE;
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
-    if (std::wstring_view(title) != found->title) return TRUE;
-    found->window = window;
-    return FALSE;
-}
-
-HWND TopLevelWindow(DWORD processId, const wchar_t* title, bool visibleOnly) {
-    Found found{processId, title, visibleOnly, nullptr};
-    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
-
-HWND VisibleWindow(DWORD processId, const wchar_t* title) { return TopLevelWindow(processId, title, true); }
-
-struct ChildSearch {
-    const wchar_t* className = nullptr;
-    const wchar_t* caption = nullptr;  // any caption when null
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindChild(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<ChildSearch*>(parameter);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (CompareStringOrdinal(className, -1, search->className, -1, TRUE) != CSTR_EQUAL) return TRUE;
-    if (search->caption != nullptr) {
-        wchar_t caption[128] = {};
-        GetWindowTextW(window, caption, 128);
-        if (std::wstring_view(caption) != search->caption) return TRUE;
-    }
-    search->found = window;
-    return FALSE;
-}
-
-HWND ChildWindow(HWND parent, const wchar_t* className, const wchar_t* caption = nullptr) {
-    ChildSearch search{className, caption, nullptr};
-    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::size_t RowCount(HWND list) {
-    DWORD_PTR count = 0;
-    if (SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) == 0) return 0;
-    return static_cast<std::size_t>(count);
-}
 
 // The Vantrel window once it is visible with the Architectural rows in its list.
 HWND VantrelReady(DWORD processId) {
-    const HWND window = VisibleWindow(processId, kVantrelTitle);
+    const HWND window = TopLevel(processId, kVantrelTitle);
     if (window == nullptr) return nullptr;
-    const HWND list = ChildWindow(window, WC_LISTVIEWW);
-    return list != nullptr && RowCount(list) == kArchitecturalRows ? window : nullptr;
+    const HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
+    return list != nullptr && static_cast<std::size_t>(ListRowCount(list)) == kArchitecturalRows ? window : nullptr;
 }
 
-HWND WaitForVantrel(const Child& vantrel, DWORD timeoutMs) {
-    const double deadline = NowMs() + timeoutMs;
-    while (vantrel.Running() && NowMs() < deadline) {
-        if (const HWND window = VantrelReady(vantrel.Id())) return window;
-        Sleep(1);
-    }
-    return nullptr;
+HWND WaitForVantrel(const Process& vantrel, DWORD timeoutMs) {
+    HWND window = nullptr;
+    WaitFor([&] { return !vantrel.Running() || (window = VantrelReady(vantrel.Id())) != nullptr; },
+            Milliseconds(timeoutMs), 1ms);
+    return window;
 }
 
 // A message box of the process, if one shows.
 std::optional<std::string> MessageBoxText(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::string text;
-        bool found;
-    } search{processId, {}, false};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, 16);
-            if (owner != s->processId || std::wstring_view(className) != L"#32770" || !IsWindowVisible(window)) {
-                return TRUE;
-            }
-            wchar_t title[128] = {};
-            wchar_t text[1024] = {};
-            GetWindowTextW(window, title, 128);
-            GetDlgItemTextW(window, 0xFFFF, text, 1024);  // the static text of a message box
-            s->text = Utf8FromUtf16(title) + ": " + Utf8FromUtf16(text);
-            s->found = true;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return std::nullopt;
-    return search.text;
+    const HWND box = MessageBoxOf(processId);
+    if (box == nullptr) return std::nullopt;
+    return Text(box) + ": " + Text(GetDlgItem(box, 0xFFFF));
 }
 
 std::optional<SIZE_T> PrivateBytes(HANDLE process) {
@@ -358,6 +128,7 @@ struct Options {
     int ticksSeconds = 600;
     int idleSeconds = 60;
     std::vector<int> sizes{10, 100, 1000, 10000};
+    int soakSeconds = 600;
     std::vector<std::string> phases;
 };
 
@@ -382,7 +153,7 @@ struct Launch {
     std::vector<std::string> calls;
 };
 
-std::string ExitText(const Child& program) {
+std::string ExitText(const Process& program) {
     DWORD code = 0;
     if (program.Running() || !GetExitCodeProcess(program.Handle(), &code)) return "did not show its window";
     return "ended with exit code " + std::to_string(code) + " before its window showed";
@@ -390,7 +161,7 @@ std::string ExitText(const Child& program) {
 
 std::optional<Launch> LaunchToRows(const std::wstring& exe, Simcad& simcad) {
     const double start = NowMs();
-    Child program(exe, L"");
+    Process program(exe, L"");
     if (WaitForVantrel(program, kStartDeadlineMs) == nullptr) {
         Say("start-up: " + Utf8FromUtf16(std::filesystem::path(exe).filename().wstring()) + " " + ExitText(program));
         return std::nullopt;
@@ -398,8 +169,7 @@ std::optional<Launch> LaunchToRows(const std::wstring& exe, Simcad& simcad) {
     Launch launch;
     launch.ms = NowMs() - start;
     // The load is over before the window shows: every call of it is in the journal now.
-    simcad.Journal().Read();
-    for (const auto& call : simcad.Journal().Calls()) launch.calls.push_back(call.text);
+    for (const auto& call : simcad.Calls()) launch.calls.push_back(call.text);
     return launch;
 }
 
@@ -431,10 +201,10 @@ std::optional<StartupRun> StartupOnce(const Options& options, int run) {
     result.floor = std::move(*floor);
 
     const double start = NowMs();
-    Child empty(options.baseline, L"");
+    Process empty(options.baseline, L"");
     HWND window = nullptr;
     while (empty.Running() && NowMs() < start + kStartDeadlineMs &&
-           (window = VisibleWindow(empty.Id(), kBaselineTitle)) == nullptr) {
+           (window = TopLevel(empty.Id(), kBaselineTitle)) == nullptr) {
         Sleep(1);
     }
     if (window == nullptr) return std::nullopt;
@@ -463,15 +233,16 @@ std::optional<StartupPhases> StartupPhasesOnce(const Options& options, const std
     if (!simcad.Ready()) return std::nullopt;
     StartupPhases phases;
     const double start = NowMs();
-    Child program(exe, L"");
+    Process program(exe, L"");
     while (program.Running() && NowMs() < start + kStartDeadlineMs) {
         const double now = NowMs() - start;
         if (phases.controlsMs < 0) {
-            const HWND window = TopLevelWindow(program.Id(), kVantrelTitle, false);
-            if (window != nullptr && ChildWindow(window, lastClass, lastCaption) != nullptr) phases.controlsMs = now;
+            const HWND window = TopLevel(program.Id(), kVantrelTitle, nullptr, false);
+            if (window != nullptr && FindWindowExW(window, nullptr, lastClass, lastCaption) != nullptr) {
+                phases.controlsMs = now;
+            }
         }
-        simcad.Journal().Read();
-        const auto& calls = simcad.Journal().Calls();
+        const auto& calls = simcad.Calls();
         if (phases.firstCallMs < 0 && !calls.empty()) phases.firstCallMs = calls.front().seenMs - start;
         if (VantrelReady(program.Id()) != nullptr) {
             // Taken after the check: the list answers its row count only once
@@ -479,7 +250,7 @@ std::optional<StartupPhases> StartupPhasesOnce(const Options& options, const std
             phases.visibleMs = NowMs() - start;
             // The load's calls are all answered before the window shows, and
             // the first tick comes a second later.
-            simcad.Journal().Read();
+            simcad.Calls();
             if (phases.controlsMs < 0 || calls.empty()) return std::nullopt;
             phases.loadCallsMs = calls.back().seenMs - start;
             phases.loadCalls = calls.size();
@@ -623,7 +394,7 @@ bool Footprint(const Options& options) {
         Say("footprint: simcad did not come up");
         return false;
     }
-    Child vantrel(options.vantrel, L"");
+    Process vantrel(options.vantrel, L"");
     if (WaitForVantrel(vantrel, kStartDeadlineMs) == nullptr) {
         Say("footprint: vantrel did not show its window");
         return false;
@@ -634,8 +405,7 @@ bool Footprint(const Options& options) {
         Say("footprint: GetProcessMemoryInfo failed (error " + std::to_string(GetLastError()) + ")");
         return false;
     }
-    simcad.Journal().Read();
-    const std::size_t callsBefore = simcad.Journal().Calls().size();
+    const std::size_t callsBefore = simcad.Calls().size();
     const double start = NowMs();
     Say("footprint: private memory after start-up " + KiB(*first));
 
@@ -658,8 +428,7 @@ bool Footprint(const Options& options) {
         if (!idleDone && NowMs() >= start + options.idleSeconds * 1000.0) {
             idleDone = true;
             const double seconds = (NowMs() - start) / 1000.0;
-            simcad.Journal().Read();
-            const auto& calls = simcad.Journal().Calls();
+            const auto& calls = simcad.Calls();
             std::size_t ticks = 0;
             for (std::size_t i = callsBefore; i < calls.size(); ++i) {
                 if (Contains(calls[i].text, "Application.ActiveDocument(")) ++ticks;
@@ -752,22 +521,21 @@ std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
         Say("growth: simcad did not come up with " + std::to_string(items) + " items");
         return std::nullopt;
     }
-    Child vantrel(options.vantrel, L"");
+    Process vantrel(options.vantrel, L"");
     const HWND window = WaitForVantrel(vantrel, kStartDeadlineMs);
-    const HWND next = window != nullptr ? ChildWindow(window, WC_BUTTONW, L"Next VPort") : nullptr;
+    const HWND next = window != nullptr ? FindWindowExW(window, nullptr, WC_BUTTONW, L"Next VPort") : nullptr;
     if (next == nullptr) {
         Say("growth: vantrel did not show its window");
         return std::nullopt;
     }
-    simcad.Journal().Read();
-    const std::size_t from = simcad.Journal().Calls().size();
+    const std::size_t from = simcad.Calls().size();
     const std::optional<double> vantrelCpu = CpuMs(vantrel.Handle());
-    const std::optional<double> simcadCpu = CpuMs(simcad.Process());
+    const std::optional<double> simcadCpu = CpuMs(simcad.Program().Handle());
     const double clicked = NowMs();
     PostMessageW(next, BM_CLICK, 0, 0);
 
-    // The handler's last host call is the Regen after its one pass over paper
-    // space, or the end of that pass when no viewport is activated.
+    // The handler makes one pass over paper space; its last host call is the
+    // Regen after the viewport it activated, or the pass's end when there is none.
     const double deadline = clicked + kPassDeadlineMs;
     std::optional<std::size_t> passEnd;
     std::optional<std::size_t> regen;
@@ -775,13 +543,11 @@ std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
     std::size_t seen = from;
     while (NowMs() < deadline && vantrel.Running()) {
         Sleep(kPassPollMs);
-        simcad.Journal().Read();
-        const auto& calls = simcad.Journal().Calls();
+        const auto& calls = simcad.Calls();
         if (calls.size() != seen) quietSince = NowMs();
         seen = calls.size();
-        int passEnds = 0;
         for (std::size_t i = from; i < calls.size(); ++i) {
-            if (EndsAPass(calls[i].text) && ++passEnds == 1 && !passEnd) passEnd = i;
+            if (!passEnd && EndsAPass(calls[i].text)) passEnd = i;
             if (!regen && calls[i].text.starts_with("Document.Regen(")) regen = i;
         }
         // Without a Regen (no viewport to activate) the pass is over once the journal is quiet.
@@ -796,14 +562,14 @@ std::optional<GrowthFigure> GrowthOnce(const Options& options, int items) {
         return std::nullopt;
     }
     const std::size_t last = regen ? std::max(*passEnd, *regen) : *passEnd;
-    const auto& calls = simcad.Journal().Calls();
+    const auto& calls = simcad.Calls();
     GrowthFigure figure;
     figure.items = items;
     figure.ms = calls[last].seenMs - clicked;
     if (const std::optional<double> now = CpuMs(vantrel.Handle()); now && vantrelCpu) {
         figure.vantrelCpuMs = *now - *vantrelCpu;
     }
-    if (const std::optional<double> now = CpuMs(simcad.Process()); now && simcadCpu) {
+    if (const std::optional<double> now = CpuMs(simcad.Program().Handle()); now && simcadCpu) {
         figure.simcadCpuMs = *now - *simcadCpu;
     }
     for (std::size_t i = from; i <= last; ++i) {
@@ -849,13 +615,138 @@ bool Growth(const Options& options) {
     return true;
 }
 
+// ---- soak -----------------------------------------------------------------------
+
+// The process's windows, top-level and child: Wine's GetGuiResources reads 0
+// for another process, so windows are counted instead of USER objects.
+DWORD WindowCount(DWORD processId) {
+    struct Count {
+        DWORD processId;
+        DWORD windows;
+    } count{processId, 0};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == c->processId) {
+                ++c->windows;
+                EnumChildWindows(
+                    window, [](HWND, LPARAM windows) { return ++*reinterpret_cast<DWORD*>(windows), TRUE; },
+                    reinterpret_cast<LPARAM>(&c->windows));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.windows;
+}
+
+// One round of every control, each effect waited for: empty when all took
+// effect, else what did not.
+std::string SoakRound(Simcad& simcad, const Process& vantrel, HWND window, HWND list, int round, int& lostClicks) {
+    using vantrel::catalog::ScaleType;
+    const auto button = [&](const std::wstring& caption) {
+        return FindWindowExW(window, nullptr, WC_BUTTONW, caption.c_str());
+    };
+    // The scale types, ending on Architectural, where the round started.
+    for (const ScaleType type : {ScaleType::Machine, ScaleType::Civil, ScaleType::Metric, ScaleType::Architectural}) {
+        const std::wstring name = vantrel::win::Utf16FromUtf8(vantrel::catalog::ScaleTypeName(type));
+        const auto rows = static_cast<int>(vantrel::catalog::GetScaleTable(type).size());
+        const auto chosen = [&] { return IsChecked(button(name)) && ListRowCount(list) == rows; };
+        Click(button(name));
+        if (!WaitFor(chosen, 3s)) {
+            // Under Wine a posted click on an option button is now and then
+            // lost (the button loses its capture between the button-down and
+            // -up it sends itself); it is counted, and tried once more.
+            ++lostClicks;
+            Click(button(name));
+            if (!WaitFor(chosen, 10s)) return Utf8FromUtf16(name) + " was not chosen";
+        }
+    }
+    Click(button(L"Current Scale"));
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = MessageBoxOf(vantrel.Id())) != nullptr; }, 10s)) return "Current Scale: no box";
+    // Earlier rounds' zooms and viewport changes change the scale it reads.
+    const std::string readout = Text(GetDlgItem(box, 0xFFFF));
+    Click(GetDlgItem(box, IDOK));
+    if (!readout.ends_with(" = 1'-0")) return "Current Scale said " + readout;
+    if (!WaitFor([&] { return !IsWindow(box); }, 10s)) return "the Current Scale box stayed";
+    const auto callAfter = [&](std::string_view call, const std::function<void()>& act) {
+        const std::size_t before = simcad.Count(call);
+        act();
+        return WaitFor([&] { return simcad.Count(call) > before || MessageBoxOf(vantrel.Id()); }, 10s) &&
+               !MessageBoxOf(vantrel.Id());
+    };
+    if (!callAfter("Document.Regen(", [&] { Click(button(L"Next VPort")); })) return "Next VPort: no Regen, or a box";
+    for (const auto& [main, ofList] : {std::pair{186, 100}, std::pair{255, 255}}) {
+        Click(button(L"Transparent"));
+        if (!WaitFor([&] { return Alpha(window) == main && Alpha(list) == ofList; }, 10s)) {
+            return "Transparent: not " + std::to_string(main) + " and " + std::to_string(ofList);
+        }
+    }
+    if (!callAfter("Application.ZoomScaled(", [&] { DoubleClickRow(list, round % 12); })) {
+        return "a double-clicked row: no zoom, or a box";
+    }
+    return {};
+}
+
+// Every control in turn, over and over: the process's private memory and
+// windows must not grow past the plateau of the first part of the run (its
+// first third, at most a minute).
+bool Soak(const Options& options) {
+    Simcad simcad(options.simcad, options.sheet, WorkFile(options, L"soak.journal"));
+    Process vantrel(options.vantrel, L"");
+    const HWND window = simcad.Ready() ? WaitForVantrel(vantrel, kStartDeadlineMs) : nullptr;
+    if (window == nullptr) {
+        Say("soak: vantrel did not come up against simcad");
+        return false;
+    }
+    const HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
+    const auto measure = [&] {
+        return std::pair{PrivateBytes(vantrel.Handle()).value_or(0), WindowCount(vantrel.Id())};
+    };
+    const auto atStart = measure();
+    auto plateau = atStart;
+    auto last = atStart;
+    const double start = NowMs();
+    const double plateauEnd = start + std::min(options.soakSeconds * 1000.0 / 3, 60000.0);
+    int rounds = 0;
+    int lostClicks = 0;
+    int minutes = 0;
+    std::string perMinute;  // private KiB at the first round past each minute
+    std::string failed;
+    while (NowMs() - start < options.soakSeconds * 1000.0 &&
+           (failed = SoakRound(simcad, vantrel, window, list, rounds, lostClicks)).empty()) {
+        ++rounds;
+        last = measure();
+        if (NowMs() < plateauEnd)
+            plateau = {std::max(plateau.first, last.first), std::max(plateau.second, last.second)};
+        if (NowMs() - start >= (minutes + 1) * 60000.0) {
+            ++minutes;
+            perMinute += " " + std::to_string(last.first / 1024);
+        }
+    }
+    const SIZE_T tolerance = std::max<SIZE_T>(1024 * 1024, plateau.first / 10);
+    const bool flat = last.first <= plateau.first + tolerance && last.second <= plateau.second;
+    Say("soak: " + std::to_string(rounds) + " rounds of every control in " + Fixed((NowMs() - start) / 1000.0, 0) +
+        " s (" + std::to_string(lostClicks) + " option clicks lost and repeated)");
+    Say("soak: private memory after start-up " + KiB(atStart.first) + ", plateau of the first part " +
+        KiB(plateau.first) + ", at the end " + KiB(last.first) + "; windows " + std::to_string(atStart.second) + ", " +
+        std::to_string(plateau.second) + ", " + std::to_string(last.second) +
+        " (goal: no growth past the plateau, memory within " + KiB(tolerance) + "): " + (flat ? "met" : "NOT met"));
+    if (!perMinute.empty()) Say("soak: private KiB after each minute:" + perMinute);
+    if (!failed.empty()) Say("soak: stopped: " + failed);
+    return failed.empty() && vantrel.Running() && flat;
+}
+
 std::optional<Options> Parse(int count, wchar_t** arguments) {
     Options options;
     for (int i = 1; i < count; ++i) {
         const std::wstring_view name = arguments[i];
         const auto value = [&]() -> std::optional<std::wstring> {
             if (i + 1 >= count) return std::nullopt;
-            return std::wstring(arguments[++i]);
+            // A Unix path of the build is taken as Wine shows it.
+            return WindowsPath(Utf8FromUtf16(arguments[++i]));
         };
         std::optional<std::wstring> given;
         if (name.starts_with(L"--") && !(given = value())) return std::nullopt;
@@ -877,6 +768,8 @@ std::optional<Options> Parse(int count, wchar_t** arguments) {
             options.ticksSeconds = std::max(1, _wtoi(given->c_str()));
         } else if (name == L"--idle-seconds") {
             options.idleSeconds = std::max(1, _wtoi(given->c_str()));
+        } else if (name == L"--soak-seconds") {
+            options.soakSeconds = std::max(1, _wtoi(given->c_str()));
         } else if (name == L"--sizes") {
             options.sizes.clear();
             std::wstring rest = *given + L",";
@@ -905,22 +798,29 @@ int wmain(int count, wchar_t** arguments) {
     if (!options) {
         std::fputs(
             "usage: vantrel_bench --vantrel EXE --simcad EXE --floor EXE --baseline EXE --sheet FILE --work DIR\n"
-            "       [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...] "
-            "startup|footprint|growth...\n",
+            "       [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...] [--soak-seconds S]\n"
+            "       startup|footprint|growth|soak...\n",
             stderr);
         return 2;
     }
     CreateDirectoryW(options->work.c_str(), nullptr);
     bool all = true;
     for (const std::string& phase : options->phases) {
-        if (phase == "startup") {
-            all = Startup(*options) && all;
-        } else if (phase == "footprint") {
-            all = Footprint(*options) && all;
-        } else if (phase == "growth") {
-            all = Growth(*options) && all;
-        } else {
-            Say("unknown phase " + phase);
+        try {
+            if (phase == "startup") {
+                all = Startup(*options) && all;
+            } else if (phase == "footprint") {
+                all = Footprint(*options) && all;
+            } else if (phase == "growth") {
+                all = Growth(*options) && all;
+            } else if (phase == "soak") {
+                all = Soak(*options) && all;
+            } else {
+                Say("unknown phase " + phase);
+                all = false;
+            }
+        } catch (const std::exception& failure) {
+            Say(phase + ": could not be measured: " + failure.what());
             all = false;
         }
     }

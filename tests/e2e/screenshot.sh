@@ -19,8 +19,11 @@ display=${DISPLAY:-:${VANTREL_XVFB_DISPLAY:-97}}
 
 "$root/scripts/wine-run" "$exe" </dev/null >/dev/null 2>&1 &
 pid=$!
+# The program is wine-run's child: ended first, or it outlives the wrapper.
 cleanup() {
-  kill "$pid" 2>/dev/null || true
+  local program
+  program=$(pgrep -P "$pid" | head -n 1 || true)
+  kill ${program:+"$program"} "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 }
 trap cleanup EXIT

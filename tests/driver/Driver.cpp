@@ -1,0 +1,229 @@
+#include "driver/Driver.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <thread>
+
+#include "SimcadProtocol.h"
+#include "win/Utf16.h"
+
+namespace vantrel::driver {
+namespace {
+
+// A window that takes longer to answer is hung. Not less: a pass over a large
+// sheet, or a call to a host that has just vanished, holds its thread for seconds.
+constexpr UINT kAnswerMs = 15000;
+constexpr int kTextCapacity = 512;
+
+[[noreturn]] void Fail(const std::string& what) {
+    throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kAnswerMs, &result)) Fail("no answer");
+    return static_cast<LRESULT>(result);
+}
+
+// A list message about `item` (LVITEMW, LVCOLUMNW, RECT) copied into the list's process, with
+// room behind it for the text `text` aims it at; `item` comes back as the list left it.
+template <class Item>
+std::string SendItem(HWND list, UINT message, WPARAM wParam, Item& item, LPWSTR* text = nullptr) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    constexpr SIZE_T kSize = sizeof(Item) + kTextCapacity * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) Fail("cannot place memory in the list's process");
+    if (text) *text = reinterpret_cast<LPWSTR>(remote + sizeof(Item));
+    wchar_t buffer[kTextCapacity]{};
+    DWORD_PTR result = 0;
+    const bool done =
+        WriteProcessMemory(process, remote, &item, sizeof(Item), nullptr) &&
+        SendMessageTimeoutW(list, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, kAnswerMs, &result) &&
+        ReadProcessMemory(process, remote, &item, sizeof(Item), nullptr) &&
+        ReadProcessMemory(process, remote + sizeof(Item), buffer, sizeof buffer - 2, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (!done) Fail("list message " + std::to_string(message) + " failed");
+    return win::Utf8FromUtf16(buffer);
+}
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& condition, Milliseconds timeout, Milliseconds poll) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return condition();
+        std::this_thread::sleep_for(poll);
+    }
+    return true;
+}
+
+std::wstring WindowsPath(std::string_view path) {
+    std::wstring wide = win::Utf16FromUtf8(path);
+    if (!wide.starts_with(L'/')) return wide;
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return L"Z:" + wide;
+}
+
+Process::Process(const std::wstring& program, const std::wstring& arguments) {
+    static const HANDLE job = [] {
+        const HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return created;
+    }();
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &info_)) {
+        Fail("cannot start " + win::Utf8FromUtf16(program));
+    }
+    AssignProcessToJobObject(job, info_.hProcess);
+    ResumeThread(info_.hThread);
+    CloseHandle(info_.hThread);
+}
+
+Process::~Process() {
+    if (Running() && TerminateProcess(info_.hProcess, 99)) (void)WaitForExit(10s);
+    CloseHandle(info_.hProcess);
+}
+
+HWND TopLevel(DWORD processId, const wchar_t* title, const wchar_t* className, bool visibleOnly) {
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, title)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && (!visibleOnly || IsWindowVisible(window))) return window;
+    }
+    return nullptr;
+}
+
+std::string Text(HWND window) {
+    wchar_t text[1024]{};  // asked of the window itself, as for a control of another process
+    Send(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return win::Utf8FromUtf16(text);
+}
+
+void Click(HWND button) {
+    if (!button || !PostMessageW(button, BM_CLICK, 0, 0)) Fail("cannot click");
+}
+
+void PressKey(HWND target, WORD key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+bool IsChecked(HWND button) { return Send(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+HWND Focus(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+std::optional<std::uint8_t> Alpha(HWND window) {
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) == 0) return 255;
+    if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags)) return std::nullopt;
+    return (flags & LWA_ALPHA) ? alpha : 255;
+}
+
+std::vector<std::vector<std::string>> ListTexts(HWND list) {
+    const auto header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER, 0, 0));
+    std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(ListRowCount(list)) + 1);
+    for (int c = 0; c < static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)); ++c) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.cchTextMax = kTextCapacity;
+        texts[0].push_back(SendItem(list, LVM_GETCOLUMNW, static_cast<WPARAM>(c), column, &column.pszText));
+        for (std::size_t row = 1; row < texts.size(); ++row) {
+            LVITEMW item{};
+            item.iSubItem = c;
+            item.cchTextMax = kTextCapacity;
+            texts[row].push_back(SendItem(list, LVM_GETITEMTEXTW, row - 1, item, &item.pszText));
+        }
+    }
+    return texts;
+}
+
+int ListRowCount(HWND list) { return static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void SelectRow(HWND list, int row) {
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendItem(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), item);
+}
+
+void DoubleClickRow(HWND list, int row) {
+    SelectRow(list, row);  // as the first click of a double-click does
+    RECT rect{LVIR_LABEL, 0, 0, 0};
+    SendItem(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), rect);
+    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
+Simcad::Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal)
+    : journal_((DeleteFileW(journal.c_str()), journal)),
+      process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"") {
+    WaitFor([&] { return (Calls(), ready_) || !process_.Running(); }, 60s);
+}
+
+Simcad::~Simcad() {
+    if (process_.Running() && Send("quit")) (void)process_.WaitForExit(10s);
+    CloseHandle(file_);
+}
+
+bool Simcad::Send(std::string_view command) {
+    COPYDATASTRUCT data{simcad::kCopyDataCommand, static_cast<DWORD>(command.size()),
+                        const_cast<char*>(command.data())};
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(FindWindowW(simcad::kWindowClass, nullptr), WM_COPYDATA, 0,
+                               reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kAnswerMs, &answer) &&
+           answer == TRUE;
+}
+
+const std::vector<Simcad::Call>& Simcad::Calls() {
+    if (file_ == INVALID_HANDLE_VALUE) {  // shared: simcad goes on writing it
+        file_ = CreateFileW(journal_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    char buffer[65536];
+    DWORD count = 0;
+    while (file_ != INVALID_HANDLE_VALUE && ReadFile(file_, buffer, sizeof buffer, &count, nullptr) && count > 0) {
+        pending_.append(buffer, count);
+    }
+    const double now = NowMs();
+    // A line still being written has no newline yet: it waits for the next read.
+    for (std::size_t end = 0; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
+        const std::string line = pending_.substr(0, end);
+        ready_ = ready_ || line == simcad::kReadyLine;
+        // "<sequence> <call>"; the ready line and commands carry no sequence.
+        const std::size_t space = line.find(' ');
+        if (space > 0 && space != std::string::npos && line.find_first_not_of("0123456789") == space) {
+            calls_.push_back({line.substr(space + 1), now});
+        }
+    }
+    return calls_;
+}
+
+std::size_t Simcad::Count(std::string_view fragment, std::size_t from) {
+    const auto& calls = Calls();
+    std::size_t count = 0;
+    for (std::size_t i = from; i < calls.size(); ++i) count += calls[i].text.find(fragment) != std::string::npos;
+    return count;
+}
+
+std::string Simcad::CallsText() {
+    std::string text;
+    for (const Call& call : Calls()) text += call.text + "\n";
+    return text;
+}
+
+}  // namespace vantrel::driver

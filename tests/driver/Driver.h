@@ -1,0 +1,90 @@
+// Drives the programs of the build from another process, as a user would and
+// as the benchmarks measure them. Every wait polls against a deadline.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrel::driver {
+
+using namespace std::chrono_literals;
+using Milliseconds = std::chrono::milliseconds;
+
+bool WaitFor(const std::function<bool()>& condition, Milliseconds timeout, Milliseconds poll = 20ms);
+inline double NowMs() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+std::wstring WindowsPath(std::string_view path);  // a Unix path (under Wine) becomes Z:\...
+
+// A program in a job that ends it with the driver, however the driver ends.
+class Process {
+public:
+    Process(const std::wstring& program, const std::wstring& arguments);
+    ~Process();  // killed if still running
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    [[nodiscard]] DWORD Id() const { return info_.dwProcessId; }
+    [[nodiscard]] HANDLE Handle() const { return info_.hProcess; }
+    [[nodiscard]] bool Running() const { return !WaitForExit(0ms); }
+    [[nodiscard]] bool WaitForExit(Milliseconds timeout) const {
+        return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+    }
+    [[nodiscard]] DWORD ExitCode() const {  // STILL_ACTIVE while running
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// A top-level window of the process by its title and class (any when null).
+HWND TopLevel(DWORD processId, const wchar_t* title, const wchar_t* className = nullptr, bool visibleOnly = true);
+inline HWND MessageBoxOf(DWORD processId) { return TopLevel(processId, nullptr, L"#32770"); }
+std::string Text(HWND window);
+// Posted, so that a handler that opens a modal box does not hold the driver.
+void Click(HWND button);
+void PressKey(HWND target, WORD key);
+bool IsChecked(HWND button);
+HWND Focus(HWND window);                         // in the thread of `window`
+std::optional<std::uint8_t> Alpha(HWND window);  // 255 unless layered
+
+// The list view, through memory placed in its process: the headers, then each row.
+std::vector<std::vector<std::string>> ListTexts(HWND list);
+int ListRowCount(HWND list);
+void SelectRow(HWND list, int row);
+void DoubleClickRow(HWND list, int row);
+
+// simcad serving a scenario file, its journal read as it grows.
+class Simcad {
+public:
+    struct Call {
+        std::string text;  // "Object.Member(arguments) -> result"
+        double seenMs;     // NowMs() of the read that found it
+    };
+    Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal);  // until "ready"
+    ~Simcad();                                                                                   // "quit", else killed
+    [[nodiscard]] bool Ready() const { return ready_; }
+    Process& Program() { return process_; }
+    bool Send(std::string_view command);  // true when understood and applied
+    const std::vector<Call>& Calls();
+    std::size_t Count(std::string_view fragment, std::size_t from = 0);  // calls at or after `from`
+    std::string CallsText();
+
+private:
+    std::wstring journal_;
+    Process process_;
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    std::string pending_;
+    std::vector<Call> calls_;
+    bool ready_ = false;
+};
+
+}  // namespace vantrel::driver
