@@ -262,8 +262,7 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         {[](auto& t) { t.Enumerate(3, 0, E_OUTOFMEMORY); }, "Next(64)", status::kOutOfMemory},
         {[](auto& t) { t.paperSpace->Member("_NewEnum", Gives(Value(VT_EMPTY))), t.Enumerate(3, 0); },
          "_NewEnum METHOD|GET() -> result", status::kTypeMismatch, "no enumerator"},
-        // A busy host is retried, in the invoke path and by the message filter, only while it
-        // asks to be called later and the call may wait; the lookup finds a running host only.
+        // A busy host is retried (invoke path and filter alike) only if it says later and the call may wait.
         {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, false, 3, 4); }, nullptr},
         {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, true, 3, 4); }, nullptr},
         {[](auto& t) { t.Busy(RPC_E_CALL_REJECTED, false, 3, 1); }, nullptr, status::kCallRejected},
@@ -272,7 +271,7 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
          status::kRetryLater},
         {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, true, -1, 0); }, nullptr, status::kRetryLater},
         {[](auto& t) { t.locator->GetRunningApplication("Vantrel.NotRegistered"); }, "", status::kClassString},
-        {[](auto& t) { t.locator->GetRunningApplication("Scripting.Dictionary"); }, "", status::kUnavailable},
+        {[](auto& t) { t.locator->GetRunningApplication("Scripting.Dictionary"); }, "", status::kUnavailable},  // idle
         {[](auto& t) { t.document->Member("ActiveSpace", Gives(t.viewport)), t.Doc()->ActiveSpace(); }, nullptr,
          status::kTypeMismatch},
     };

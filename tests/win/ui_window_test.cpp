@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-// after windows.h
+
 #include <commctrl.h>
 
 #include <array>
@@ -47,7 +47,8 @@ protected:
     void Press(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 1), Pump(); }
 
     UINT_PTR boxTimer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (const HWND box = FindWindowW(L"#32770", nullptr); IsWindowVisible(box))
+        const HWND box = FindWindowW(L"#32770", nullptr);  // this thread's only: another process's is no concern
+        if (IsWindowVisible(box) && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId())
             ++boxes, PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
     FrmMainWindow window;
@@ -69,8 +70,8 @@ TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) 
         GetClientRect(window.Handle(), &client);
         EXPECT_TRUE(changed ? EqualRect(&placed, &frame)  // where the system says
                             : client.right == layout.clientWidth && client.bottom == layout.clientHeight);
-        const LONG before = font.lfHeight;
-        EXPECT_LT((GetObjectW(window.Font(), sizeof font, &font), font.lfHeight), before * 3 / 2) << "taller at 2x";
+        const LONG before = font.lfHeight;  // the message face at its own width, taller at a higher DPI
+        EXPECT_TRUE((GetObjectW(window.Font(), sizeof font, &font), font.lfHeight < before * 3 / 2) && !font.lfWidth);
         std::wstring texts;
         for (std::size_t i = 0; i < kSlotCount; ++i) {
             const HWND control = Control(static_cast<Slot>(i));
@@ -91,6 +92,7 @@ TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) 
     }
     EXPECT_TRUE(window.IsOptionChecked(0) && Rows() == 12) << "the load fills the Architectural table";
     EXPECT_EQ(ListView_GetExtendedListViewStyle(Control(Slot::LVscales)), LVS_EX_FULLROWSELECT);
+    EXPECT_EQ(GetClassLongPtrW(window.Handle(), GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1) << "the dialog face colour";
 }
 
 TEST_F(RealWindow, KeysAndClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
@@ -109,14 +111,14 @@ TEST_F(RealWindow, KeysAndClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
     EXPECT_TRUE(Rows() == 10 && IsWindowVisible(Control(Slot::LVscales)) &&
                 GetUpdateRect(Control(Slot::LVscales), nullptr, FALSE))
         << "the Metric table; the list does not draw while it is filled, then draws once";
-    RECT row{LVIR_BOUNDS, 0, 0, 0};
-    SendMessageW(Control(Slot::LVscales), LVM_GETITEMRECT, 9, reinterpret_cast<LPARAM>(&row));
+    RECT row{};
+    ListView_GetItemRect(Control(Slot::LVscales), 9, &row, LVIR_BOUNDS);
     ListView_SetItemState(Control(Slot::LVscales), 9, LVIS_SELECTED, LVIS_SELECTED);  // so that an apply would zoom
-    const auto x = static_cast<WORD>(SendMessageW(Control(Slot::LVscales), LVM_GETCOLUMNWIDTH, 0, 0) + 20);
     for (const int y : {row.bottom + 20, (row.top + row.bottom) / 2}) {
-        PostMessageW(Control(Slot::LVscales), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+        PostMessageW(Control(Slot::LVscales), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(30, y));
         Pump(300);
-        EXPECT_EQ(Journal("ZoomScaled"), y < row.bottom) << "a double-click on a row (anywhere) applies it";
+        EXPECT_EQ(Journal("ZoomScaled"), y < row.bottom)
+            << "a double-click on a row applies it, below the rows nothing";
     }
     host->ClearJournal();
     Pump(1200);
