@@ -5,69 +5,28 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "TestWindow.h"
+#include "Harness.h"
 #include "base/Failure.h"
 
+namespace vantrel::testing {
 namespace {
 
-using vantrel::StatusCode;
-using vantrel::sim::Fault;
-using vantrel::sim::FaultMode;
-using vantrel::sim::JournalEntry;
-using vantrel::testing::ErrorBox;
-using vantrel::testing::HostState;
-using vantrel::testing::kSheetScenario;
-using vantrel::testing::NotRunningBox;
-using vantrel::testing::ShownBox;
-using vantrel::testing::TestWindow;
-using vantrel::ui::Event;
-using vantrel::ui::EventOutcome;
-namespace status = vantrel::status;
+using host::BusyWait;
+using sim::Fault;
+using sim::FaultMode;
 
-struct HandlerUnderTest {
-    const char* name;
-    Event event;
-    int index;                       // the option's index for Option1_Click
-    const char* location;            // where a failure under it is reported; nullptr: no App Error box
-    std::vector<std::string> calls;  // every host call it makes, in the order first made
+// What the host holds: compared before and after a failure.
+struct HostState {
+    std::vector<sim::SimDocument> documents;
+    std::optional<std::size_t> activeDocument;
+    bool running = true;
+    static HostState Of(const sim::SimulatedHost& host) { return {host.documents, host.activeDocument, host.running}; }
+    friend bool operator==(const HostState&, const HostState&) = default;
 };
-
-const std::vector<std::string> kZoomCalls = {"Document.ActiveSpace", "Document.MSpace=",     "Document.ActivePViewport",
-                                             "Entity.DisplayLocked", "Document.Application", "Application.ZoomScaled"};
-
-const std::vector<HandlerUnderTest>& Handlers() {
-    static const std::vector<HandlerUnderTest> handlers = {
-        {"Load",
-         Event::Load,
-         0,
-         "Form_Load",
-         {"Locator.GetActiveObject", "Application.ActiveDocument", "Document.ActiveSpace",
-          "Document.ActiveSpace=", "Document.MSpace=", "Document.Application", "Application.ZoomExtents"}},
-        {"Tick", Event::TimerTick, 0, nullptr, {"Locator.GetActiveObject", "Application.ActiveDocument"}},
-        {"Ok", Event::OkClick, 0, "CmdOK_Click", kZoomCalls},
-        {"ListApply", Event::ListApply, 0, "LVscales_DblClick", kZoomCalls},
-        {"CurrentScale",
-         Event::GetScaleClick,
-         0,
-         "CmdGetScale_Click",
-         {"Document.ActivePViewport", "Entity.CustomScale"}},
-        {"NextVPort",
-         Event::NextClick,
-         0,
-         "CmdNext_Click",
-         {"Document.PaperSpace", "PaperSpace._NewEnum", "PaperSpace.Next", "Entity.ObjectName", "Entity.Display",
-          "Document.MSpace=", "Document.ActivePViewport=", "Document.Regen"}},
-        {"Option", Event::OptionClick, 2, nullptr, {}},
-        {"Transparent", Event::TransparentClick, 0, nullptr, {}},
-        {"Exit", Event::ExitClick, 0, nullptr, {}},
-    };
-    return handlers;
-}
 
 bool IsAttachCall(const std::string& call) {
     return call == "Locator.GetActiveObject" || call == "Application.ActiveDocument";
@@ -99,9 +58,9 @@ const std::vector<ErrorKind> kAttachErrorKinds = {
 
 // The window ready for the handler: loaded, Architectural listed, row 9
 // ("1/4=1'-0") selected, "Transparent" checked.
-void Prepare(TestWindow& window, const HandlerUnderTest& handler) {
+void Prepare(TestWindow& window, const Handler& handler) {
     window.controls.selectedRow = 9;
-    window.controls.transparentState = vantrel::ui::kChecked;
+    window.controls.transparentState = ui::kChecked;
     if (handler.event != Event::Load) {
         ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
         ASSERT_TRUE(window.controls.boxes.empty());
@@ -109,139 +68,153 @@ void Prepare(TestWindow& window, const HandlerUnderTest& handler) {
     }
 }
 
-// The handler run without a fault: its calls, and the host as each call found it.
+// The handler run without a fault: its calls, the host as each call found it, how it ended.
 struct DryRun {
     std::vector<std::string> calls;
     std::vector<HostState> stateAtCall;
+    EventOutcome outcome;
+    std::vector<ShownBox> boxes;
+    HostState end;
 };
 
-DryRun Dry(const HandlerUnderTest& handler) {
-    TestWindow window(kSheetScenario);
+DryRun Dry(const Handler& handler) {
+    TestWindow window;
     Prepare(window, handler);
     DryRun run;
-    window.host->onCall = [&](const JournalEntry& entry) {
+    window.host->onCall = [&](const sim::JournalEntry& entry) {
         run.calls.push_back(entry.call);
         run.stateAtCall.push_back(HostState::Of(*window.host));
     };
-    window.form->Raise(handler.event, handler.index);
+    run.outcome = window.form->Raise(handler.event, handler.index);
+    run.boxes = window.controls.boxes;
+    run.end = HostState::Of(*window.host);
     return run;
 }
 
-class HandlerCalls : public ::testing::TestWithParam<HandlerUnderTest> {};
-
-// The matrix below covers what this table lists; a handler that starts making
-// another call fails here until the table names it.
-TEST_P(HandlerCalls, AreExactlyTheOnesTheMatrixCovers) {
-    const HandlerUnderTest& handler = GetParam();
-    const DryRun run = Dry(handler);
-    std::vector<std::string> distinct;
-    for (const std::string& call : run.calls) {
-        if (std::find(distinct.begin(), distinct.end(), call) == distinct.end()) {
-            distinct.push_back(call);
-        }
-    }
-    EXPECT_EQ(distinct, handler.calls);
-}
-
-INSTANTIATE_TEST_SUITE_P(Handlers, HandlerCalls, ::testing::ValuesIn(Handlers()),
-                         [](const auto& test) { return std::string(test.param.name); });
-
-// Every call the simulated host answers is made by some handler, so each is in
-// the matrix at least once.
-TEST(HandlerCallsTogether, AreEveryCallTheHostAnswers) {
-    const std::set<std::string> hostCalls(vantrel::sim::kCallNames.begin(), vantrel::sim::kCallNames.end());
+// The matrix below covers the calls the handler table lists; a handler that
+// starts making another call fails here until the table names it, and every
+// call the simulated host answers is in the matrix.
+TEST(HandlerCalls, AreTheOnesTheMatrixCoversAndEveryCallTheHostAnswers) {
     std::set<std::string> made;
-    for (const HandlerUnderTest& handler : Handlers()) {
-        made.insert(handler.calls.begin(), handler.calls.end());
+    for (const Handler& handler : Handlers()) {
+        std::vector<std::string> distinct;
+        for (const std::string& call : Dry(handler).calls) {
+            if (std::find(distinct.begin(), distinct.end(), call) == distinct.end()) distinct.push_back(call);
+        }
+        EXPECT_EQ(distinct, handler.calls) << handler.name;
+        made.insert(distinct.begin(), distinct.end());
     }
-    EXPECT_EQ(made, hostCalls);
+    EXPECT_EQ(made, std::set<std::string>(sim::kCallNames.begin(), sim::kCallNames.end()));
 }
 
 struct MatrixCase {
-    const HandlerUnderTest* handler;
+    const Handler* handler;
     std::string call;
     int occurrence;                    // 0: the handler's first call of this name
     std::size_t callIndex;             // its place among all the handler's calls
-    HostState hostAtCall;              // the host as that call found it
     bool checksDrawnViewport = false;  // "Next VPort" asking the drawn viewport its name again
 };
-
-std::vector<MatrixCase> AllCases() {
-    std::vector<MatrixCase> cases;
-    for (const HandlerUnderTest& handler : Handlers()) {
-        const DryRun run = Dry(handler);
-        for (std::size_t i = 0; i < run.calls.size(); ++i) {
-            const auto occurrence = static_cast<int>(
-                std::count(run.calls.begin(), run.calls.begin() + static_cast<std::ptrdiff_t>(i), run.calls[i]));
-            const bool check =
-                run.calls[i] == "Entity.ObjectName" && i + 1 < run.calls.size() && run.calls[i + 1] == "Entity.Display";
-            cases.push_back({&handler, run.calls[i], occurrence, i, run.stateAtCall[i], check});
-        }
-    }
-    return cases;
-}
 
 std::string CaseName(const MatrixCase& test) {
     std::string call;
     for (const char c : test.call) {
-        if (c == '=') {
-            call += "Put";
-        } else if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
-            call += c;
-        }
+        if (c == '=') call += "Put";
+        if (std::isalnum(static_cast<unsigned char>(c)) != 0) call += c;
     }
     return std::string(test.handler->name) + "_" + call + "_" + std::to_string(test.occurrence + 1);
 }
 
 void PrintTo(const MatrixCase& test, std::ostream* out) { *out << CaseName(test); }
 
-class FaultMatrix : public ::testing::TestWithParam<MatrixCase> {};
+std::vector<MatrixCase> AllCases() {
+    std::vector<MatrixCase> cases;
+    for (const Handler& handler : Handlers()) {
+        const std::vector<std::string> calls = Dry(handler).calls;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const auto occurrence =
+                static_cast<int>(std::count(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(i), calls[i]));
+            const bool check =
+                calls[i] == "Entity.ObjectName" && i + 1 < calls.size() && calls[i + 1] == "Entity.Display";
+            cases.push_back({&handler, calls[i], occurrence, i, check});
+        }
+    }
+    return cases;
+}
+
+// Runs the handler with the call failing from the case's occurrence on, and
+// the user answering a busy box with `answer`; Retry once the host answers again.
+struct FaultRun {
+    FaultRun(const MatrixCase& test, const ErrorKind& kind, ui::MessageAnswer answer) {
+        Prepare(window, *test.handler);
+        attachedBefore = window.form->AcadDoc().get();
+        window.host->InjectFault(Fault{.call = test.call,
+                                       .number = kind.number,
+                                       .description = kind.description,
+                                       .mode = FaultMode::AfterCalls,
+                                       .afterCalls = test.occurrence});
+        window.controls.answers = {answer};
+        // A modal box lets timer ticks through; none may open a second box.
+        window.controls.whileBoxOpen = [this, answer] {
+            if (window.controls.openBoxes == 1) ticksUnderBox.push_back(window.form->Raise(Event::TimerTick));
+            if (answer == ui::MessageAnswer::Retry) window.host->ClearFaults();
+        };
+        // A tick never waits for a busy host; the user's actions do.
+        window.host->onCall = [this, &test](const sim::JournalEntry&) {
+            const bool tick = test.handler->event == Event::TimerTick || window.controls.openBoxes > 0;
+            waitsRight = waitsRight && window.host->LastBusyWait() == (tick ? BusyWait::Immediate : BusyWait::Patient);
+        };
+        outcome = window.form->Raise(test.handler->event, test.handler->index);
+        window.host->onCall = nullptr;
+    }
+    TestWindow window;
+    const host::Document* attachedBefore = nullptr;
+    std::vector<EventOutcome> ticksUnderBox;
+    bool waitsRight = true;
+    EventOutcome outcome = EventOutcome::Running;
+};
 
 void FailWith(const MatrixCase& test, const ErrorKind& kind) {
     SCOPED_TRACE(kind.name);
-    const HandlerUnderTest& handler = *test.handler;
-    TestWindow window(kSheetScenario);
-    Prepare(window, handler);
-    const vantrel::host::Document* attachedBefore = window.form->AcadDoc().get();
-
-    Fault fault;
-    fault.call = test.call;
-    fault.number = kind.number;
-    fault.description = kind.description;
-    fault.mode = FaultMode::AfterCalls;
-    fault.afterCalls = test.occurrence;
-    window.host->InjectFault(fault);
-    // A modal box lets timer ticks through; none may open a second box.
-    std::vector<EventOutcome> ticksUnderBox;
-    window.controls.whileBoxOpen = [&](const ShownBox&) {
-        if (window.controls.openBoxes == 1) {  // under a second box it would recurse without end
-            ticksUnderBox.push_back(window.form->Raise(Event::TimerTick));
-        }
-    };
-
-    const EventOutcome outcome = window.form->Raise(handler.event, handler.index);
+    const Handler& handler = *test.handler;
+    FaultRun run(test, kind, ui::MessageAnswer::Cancel);
+    TestWindow& window = run.window;
+    const EventOutcome outcome = run.outcome;
 
     // It failed at that very call, and nothing was asked of the host after it.
     const auto& journal = window.host->Journal();
     ASSERT_EQ(journal.size(), test.callIndex + 1);
     EXPECT_EQ(journal.back().call, test.call);
     EXPECT_FALSE(journal.back().result.empty());
-    EXPECT_TRUE(HostState::Of(*window.host) == test.hostAtCall) << "the host changed after the failing call";
-    EXPECT_LE(window.controls.mostOpenBoxes, 1);
-    EXPECT_EQ(ticksUnderBox, std::vector<EventOutcome>(ticksUnderBox.size(), EventOutcome::Running));
+    EXPECT_TRUE(HostState::Of(*window.host) == Dry(handler).stateAtCall[test.callIndex])
+        << "the host changed after the failing call";
+    EXPECT_EQ(run.ticksUnderBox, std::vector<EventOutcome>(run.ticksUnderBox.size(), EventOutcome::Running));
+    EXPECT_TRUE(run.waitsRight);
 
-    const bool busy = vantrel::IsBusyStatus(kind.number);
+    const bool busy = IsBusyStatus(kind.number);
     const bool zoom = handler.event == Event::OkClick || handler.event == Event::ListApply;
     if (busy && handler.event == Event::TimerTick) {
         // Busy is not gone: the attachment stays for the next tick.
         EXPECT_EQ(outcome, EventOutcome::Running);
         EXPECT_TRUE(window.controls.boxes.empty());
-        EXPECT_EQ(window.form->AcadDoc().get(), attachedBefore);
+        EXPECT_EQ(window.form->AcadDoc().get(), run.attachedBefore);
     } else if (busy) {
-        // Busy past the whole wait: the user is asked, and cancels (the
-        // recording controls' answer). Cancelling the load ends the program.
-        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{vantrel::testing::kBusyBox});
+        // Busy past the whole wait: the user is asked. Cancelling the load ends
+        // the program; Retry once the host answers ends as if it never was busy.
+        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{kBusyBox});
         EXPECT_EQ(outcome, handler.event == Event::Load ? EventOutcome::Ended : EventOutcome::Running);
+        const DryRun plain = Dry(handler);
+        FaultRun retried(test, kind, ui::MessageAnswer::Retry);
+        std::vector<ShownBox> boxes{kBusyBox};
+        boxes.insert(boxes.end(), plain.boxes.begin(), plain.boxes.end());
+        EXPECT_EQ(retried.outcome, plain.outcome);
+        EXPECT_EQ(retried.window.controls.boxes, boxes);
+        // The same drawing but for views zoomed to the extents again, and the
+        // viewport "Next VPort" activates: a retry draws anew.
+        HostState end = HostState::Of(*retried.window.host);
+        for (std::size_t i = 0; i < end.documents.size(); ++i) {
+            end.documents[i].sheetView = plain.end.documents[i].sheetView;
+        }
+        EXPECT_TRUE(handler.event == Event::NextClick || end == plain.end);
         if (outcome == EventOutcome::Ended) {
             window.form->ReleaseHost();  // as the program's end does
             EXPECT_EQ(window.host.use_count(), 1) << "a host reference outlived the program";
@@ -249,20 +222,20 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
         }
     } else if (IsAttachCall(test.call)) {
         EXPECT_EQ(outcome, EventOutcome::Ended);
-        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{NotRunningBox()});
+        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{kNotRunningBox});
         window.form->ReleaseHost();  // as the program's end does
         EXPECT_EQ(window.host.use_count(), 1) << "a host reference outlived the program";
         return;
-    } else if (test.checksDrawnViewport && vantrel::IsHostRefusal(kind.number)) {
+    } else if (test.checksDrawnViewport && IsHostRefusal(kind.number)) {
         // The drawn viewport no longer answers as a viewport: nothing is activated.
         EXPECT_EQ(outcome, EventOutcome::Running);
         EXPECT_EQ(window.controls.boxes,
                   std::vector<ShownBox>{ErrorBox(handler.location, status::kUnexpected,
                                                  "Paper space changed while a viewport was being chosen")});
-    } else if (zoom && test.call == "Document.MSpace=" && vantrel::IsHostRefusal(kind.number)) {
+    } else if (zoom && test.call == "Document.MSpace=" && IsHostRefusal(kind.number)) {
         // The host refuses to enter a viewport: none is switched on.
         EXPECT_EQ(outcome, EventOutcome::Running);
-        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{vantrel::testing::kNoViewportOnBox});
+        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{kNoViewportOnBox});
     } else {
         ASSERT_NE(handler.location, nullptr);
         EXPECT_EQ(outcome, EventOutcome::Running);
@@ -276,15 +249,16 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
     EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
     EXPECT_EQ(window.controls.boxes.size(), boxes);
     EXPECT_NE(window.form->AcadDoc(), nullptr);
+    EXPECT_EQ(window.host->LastBusyWait(), BusyWait::Patient) << "the user's actions wait again after a tick";
 }
+
+class FaultMatrix : public ::testing::TestWithParam<MatrixCase> {};
 
 // Each case one process under the sanitizers: the kinds of failure share it.
 TEST_P(FaultMatrix, ShowsTheRulesBoxAndChangesNothingFurther) {
     const MatrixCase& test = GetParam();
     std::vector<ErrorKind> kinds = kErrorKinds;
-    if (IsAttachCall(test.call)) {
-        kinds.insert(kinds.end(), kAttachErrorKinds.begin(), kAttachErrorKinds.end());
-    }
+    if (IsAttachCall(test.call)) kinds.insert(kinds.end(), kAttachErrorKinds.begin(), kAttachErrorKinds.end());
     for (const ErrorKind& kind : kinds) {
         FailWith(test, kind);
     }
@@ -294,3 +268,4 @@ INSTANTIATE_TEST_SUITE_P(EveryCall, FaultMatrix, ::testing::ValuesIn(AllCases())
                          [](const auto& test) { return CaseName(test.param); });
 
 }  // namespace
+}  // namespace vantrel::testing

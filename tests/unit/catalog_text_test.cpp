@@ -1,11 +1,15 @@
-// The catalog against the tables drafters use: every text byte for byte, and
-// every zoom factor exactly one over the row's scale factor.
+// The texts the user reads: the tables drafters use, byte for byte, with each
+// row's zoom factor exactly one over its scale factor; numbers in "Current
+// Scale"; the "App Error" box.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "catalog/ScaleCatalog.h"
+#include "ui/ErrorReport.h"
+#include "ui/NumberText.h"
 
 namespace {
 
@@ -94,6 +98,50 @@ TEST(Catalog, ZoomsEveryRowByOneOverItsScaleFactorAndNothingOutside) {
             EXPECT_FALSE(LookupZoomFactor(scaleType, i).has_value()) << type << " row " << i;
         }
     }
+}
+
+TEST(NumberText, ShowsAtMostFifteenSignificantDigitsWithTheUsersSeparator) {
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    const struct {
+        double value;
+        const char* separator;
+        const char* text;
+    } cases[] = {
+        {0.25, ".", "0.25"},
+        {12 * 0.0208333333333333, ".", "0.25"},
+        {1.0 / 600, ".", "0.00166666666666667"},
+        {1.0 / 3, ".", "0.333333333333333"},
+        {1e-5, ".", "1E-05"},
+        {0.0001, ".", "0.0001"},
+        {1e15, ".", "1E+15"},
+        {999999999999999.0, ".", "999999999999999"},
+        {123456789012345678.0, ".", "1.23456789012346E+17"},
+        {1.5e-100, ".", "1.5E-100"},
+        {-0.5, ".", "-0.5"},
+        {-1e-5, ".", "-1E-05"},
+        {48, ".", "48"},
+        {-0.0, ".", "0"},
+        {0.02, ",", "0,02"},
+        {2.5e-7, ",", "2,5E-07"},
+        {2.5, "||", "2||5"},
+        {std::numeric_limits<double>::quiet_NaN(), ".", "NaN"},
+        {kInfinity, ".", "Infinity"},
+        {-kInfinity, ".", "-Infinity"},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(vantrel::ui::NumberText(test.value, test.separator), test.text);
+    }
+}
+
+TEST(ErrorReport, GivesTheLocationTheNumberInHexAndDecimalAndTheDescription) {
+    EXPECT_EQ(vantrel::ui::ErrorReportText("CmdNext_Click", 91, "Object variable not set"),
+              "Location:\t\tCmdNext_Click\r\nSource:\t\t5Bh   (91)\r\nDescription:\tObject variable not set");
+    EXPECT_EQ(vantrel::ui::ErrorReportText("Form_Load", static_cast<std::int32_t>(0x8021003Cu), ""),
+              "Location:\t\tForm_Load\r\nSource:\t\t8021003Ch   (-2145320900)\r\nDescription:\t");
+    EXPECT_EQ(vantrel::ui::ErrorReportText("Metric", std::numeric_limits<std::int32_t>::min(), "x"),
+              "Location:\t\tMetric\r\nSource:\t\t80000000h   (-2147483648)\r\nDescription:\tx");
+    EXPECT_EQ(vantrel::ui::ErrorReportText("Civil", 0, "y"),
+              "Location:\t\tCivil\r\nSource:\t\t0h   (0)\r\nDescription:\ty");
 }
 
 }  // namespace

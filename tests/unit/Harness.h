@@ -1,0 +1,208 @@
+// The window's behaviour over a simulated drawing and a recording set of
+// controls: what the window shows (rows, option, opacity, boxes), controls
+// that can fail any call, and the handlers with the host calls each makes.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sim/SimulatedHost.h"
+#include "ui/Controls.h"
+#include "ui/ErrorReport.h"
+#include "ui/FrmMain.h"
+
+namespace vantrel::testing {
+
+using ui::Event;
+using ui::EventOutcome;
+using ui::MessageStyle;
+
+struct ShownBox {
+    std::string text;
+    std::string title = "Vantrel";
+    MessageStyle style = MessageStyle::Plain;
+    friend bool operator==(const ShownBox&, const ShownBox&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const ShownBox& box) {
+        return out << "[" << box.title << "|" << static_cast<int>(box.style) << "] " << box.text;
+    }
+};
+
+class RecordingControls : public ui::Controls {
+public:
+    std::vector<std::vector<std::string>> rows;  // each row's label, then its sub-items
+    std::optional<std::int32_t> selectedRow;
+    std::optional<int> checkedOption;
+    int transparentState = ui::kCheckClear;
+    std::string decimalSeparator = ".";
+    std::vector<std::pair<ui::NativeWindow, std::uint8_t>> opacity;
+    std::vector<ShownBox> boxes;
+    int openBoxes = 0;
+    // A fill's changes are drawn once it is over: none outside the brackets,
+    // and no box while they are open.
+    bool rowChangesOpen = false;
+    int rowChangesOutsideBrackets = 0;
+    int boxesWhileRowChangesOpen = 0;
+    std::function<void()> whileBoxOpen;      // e.g. a timer tick meanwhile
+    std::vector<ui::MessageAnswer> answers;  // to Retry/Cancel boxes in turn; then Cancel
+
+    // The `occurrence`-th call (1-based) of `call` from now on, and every later one, runs `thrower`.
+    void FailFrom(const std::string& call, int occurrence, std::function<void()> thrower) {
+        faults_[call] = {calls_[call] + occurrence, std::move(thrower)};
+    }
+
+    void ClearRows() override {
+        RowChange("ClearRows");
+        rows.clear();
+    }
+    void AddRow(std::int32_t position, std::string_view label) override {
+        RowChange("AddRow");
+        if (static_cast<std::size_t>(position) != rows.size() + 1) throw std::logic_error("row added out of order");
+        rows.push_back({std::string(label)});
+    }
+    void AddSubItem(std::int32_t position, std::string_view text) override {
+        RowChange("AddSubItem");
+        rows.at(static_cast<std::size_t>(position) - 1).emplace_back(text);
+    }
+    void BeginRowChanges() noexcept override { rowChangesOpen = true; }
+    void EndRowChanges() noexcept override { rowChangesOpen = false; }
+    std::optional<std::int32_t> SelectedRow() override { return Enter("SelectedRow"), selectedRow; }
+    bool IsOptionChecked(int index) override {
+        Enter("IsOptionChecked");
+        if (index < 0 || index > 3) throw std::out_of_range("Option1 has four buttons");  // as the native window
+        return checkedOption == index;
+    }
+    void CheckOption(int index) override { Enter("CheckOption"), checkedOption = index; }
+    int TransparentState() override { return Enter("TransparentState"), transparentState; }
+    void MakeTransparent(ui::NativeWindow window, std::uint8_t alpha) override {
+        Enter("MakeTransparent");
+        opacity.emplace_back(window, alpha);
+    }
+    ui::MessageAnswer ShowMessage(std::string_view text, std::string_view title, MessageStyle style) override {
+        Enter("ShowMessage");
+        boxesWhileRowChangesOpen += rowChangesOpen ? 1 : 0;
+        boxes.push_back({std::string(text), std::string(title), style});
+        ++openBoxes;
+        if (whileBoxOpen) whileBoxOpen();
+        --openBoxes;
+        if (style != MessageStyle::RetryCancel) return ui::MessageAnswer::Ok;
+        if (answers.empty()) return ui::MessageAnswer::Cancel;
+        const ui::MessageAnswer answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    std::string DecimalSeparator() override { return Enter("DecimalSeparator"), decimalSeparator; }
+
+private:
+    void RowChange(const std::string& call) {
+        Enter(call);
+        rowChangesOutsideBrackets += rowChangesOpen ? 0 : 1;
+    }
+    void Enter(const std::string& call) {
+        const int seen = ++calls_[call];
+        if (const auto fault = faults_.find(call); fault != faults_.end() && seen >= fault->second.first) {
+            fault->second.second();
+        }
+    }
+    std::map<std::string, int> calls_;
+    std::map<std::string, std::pair<int, std::function<void()>>> faults_;
+};
+
+// A layout as drafters have it: 1 the sheet's own viewport, 2 a title-block
+// line, 3 a floating viewport at 1/4" = 1'-0" (active), 4 a note, 5 a floating
+// viewport at 1/8" = 1'-0".
+inline constexpr const char* kSheetScenario =
+    "document Sheet1\nspace model\nviewport 1\nentity AcDbLine\nviewport 1/48 active\nentity AcDbText\n"
+    "viewport 1/96\n";
+
+struct TestWindow {
+    explicit TestWindow(const std::string& scenario = kSheetScenario)
+        : host(sim::SimulatedHost::FromScenario(scenario)),
+          form(std::make_unique<ui::FrmMain>(controls, host->Locator())) {}
+    // Loaded, with the journal and the boxes of the load cleared.
+    TestWindow& Loaded() {
+        form->Raise(Event::Load);
+        host->ClearJournal();
+        controls.boxes.clear();
+        return *this;
+    }
+    [[nodiscard]] int Count(const std::string& call) const {
+        return static_cast<int>(std::count_if(host->Journal().begin(), host->Journal().end(),
+                                              [&](const auto& entry) { return entry.call == call; }));
+    }
+
+    std::shared_ptr<sim::SimulatedHost> host;
+    RecordingControls controls;
+    std::unique_ptr<ui::FrmMain> form;
+};
+
+// Every handler, where a failure under it is reported (none: no "App Error"
+// box), and every host call it makes, in the order first made.
+struct Handler {
+    const char* name;
+    Event event;
+    int index;
+    const char* location;
+    std::vector<std::string> calls;
+};
+
+inline std::vector<std::string> Words(std::string_view text) {
+    std::vector<std::string> words;
+    for (std::size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+        end = std::min(text.find(' ', at), text.size());
+        words.emplace_back(text.substr(at, end - at));
+    }
+    return words;
+}
+
+inline const std::vector<Handler>& Handlers() {
+    const char* zoom =
+        "Document.ActiveSpace Document.MSpace= Document.ActivePViewport Entity.DisplayLocked "
+        "Document.Application Application.ZoomScaled";
+    static const std::vector<Handler> handlers = {
+        {"Load", Event::Load, 0, "Form_Load",
+         Words("Locator.GetActiveObject Application.ActiveDocument Document.ActiveSpace Document.ActiveSpace= "
+               "Document.MSpace= Document.Application Application.ZoomExtents")},
+        {"Tick", Event::TimerTick, 0, nullptr, Words("Locator.GetActiveObject Application.ActiveDocument")},
+        {"Ok", Event::OkClick, 0, "CmdOK_Click", Words(zoom)},
+        {"DoubleClick", Event::ListApply, 0, "LVscales_DblClick", Words(zoom)},
+        {"CurrentScale", Event::GetScaleClick, 0, "CmdGetScale_Click",
+         Words("Document.ActivePViewport Entity.CustomScale")},
+        {"NextVPort", Event::NextClick, 0, "CmdNext_Click",
+         Words("Document.PaperSpace PaperSpace._NewEnum PaperSpace.Next Entity.ObjectName Entity.Display "
+               "Document.MSpace= Document.ActivePViewport= Document.Regen")},
+        {"Option", Event::OptionClick, 2, nullptr, {}},
+        {"Transparent", Event::TransparentClick, 0, nullptr, {}},
+        {"Exit", Event::ExitClick, 0, nullptr, {}},
+        {"Close", Event::Close, 0, nullptr, {}},
+    };
+    return handlers;
+}
+
+inline const Handler& HandlerOf(Event event) {
+    for (const Handler& handler : Handlers()) {
+        if (handler.event == event) return handler;
+    }
+    throw std::logic_error("no handler");
+}
+
+inline ShownBox ErrorBox(std::string_view location, std::int32_t number, std::string_view description) {
+    return {ui::ErrorReportText(location, number, description), "App Error", MessageStyle::Critical};
+}
+
+inline const ShownBox kNotRunningBox{"AutoCad Not Running", "Vantrel", MessageStyle::Critical};
+inline const ShownBox kModelTabBox{"The Model tab is active. Switch to a layout with a viewport to zoom to a scale."};
+inline const ShownBox kNoViewportOnBox{"No viewport is switched on in this layout. Switch one on to zoom to a scale."};
+inline const ShownBox kLockedBox{"The active viewport is locked. Unlock it to change its scale."};
+inline const ShownBox kBusyBox{
+    "AutoCAD is busy: a command or a dialog is open in it.\r\n\r\nFinish it there, then choose Retry; or choose "
+    "Cancel.",
+    "Vantrel", MessageStyle::RetryCancel};
+
+}  // namespace vantrel::testing

@@ -1,0 +1,218 @@
+// The window's own behaviour over the simulated drawing: the list, the zoom to
+// a row, the current scale, the end, transparency, and failures of the
+// window's own controls.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+#include "base/Failure.h"
+#include "catalog/ScaleCatalog.h"
+
+namespace vantrel::testing {
+namespace {
+
+using catalog::ScaleType;
+using ui::NativeWindow;
+
+constexpr std::int32_t kInjected = StatusCode(0x80210099);
+const Failure kInjectedFailure(kInjected, "Injected failure");
+
+std::vector<std::vector<std::string>> TableRows(int type) {
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& row : catalog::GetScaleTable(static_cast<ScaleType>(type))) {
+        rows.push_back({std::string(row.Label), std::string(row.ScaleFactor), std::string(row.TextSizeSmall),
+                        std::string(row.TextSizeLarge), std::string(row.LtScale), std::string(row.DimStyle)});
+    }
+    return rows;
+}
+
+TEST(Load, PreparesTheDrawingAndListsArchitecturalDrawnOnceAfterTheFill) {
+    TestWindow window;
+    EXPECT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+    EXPECT_EQ(window.controls.rows, TableRows(0));
+    EXPECT_EQ(window.controls.checkedOption, 0);
+    EXPECT_EQ(window.controls.rowChangesOutsideBrackets, 0);
+    EXPECT_FALSE(window.controls.rowChangesOpen);
+    EXPECT_TRUE(window.controls.boxes.empty());
+    const auto& drawing = window.host->ActiveDocumentState();
+    EXPECT_TRUE(drawing.activeSpace == 0 && drawing.mspace);
+    // A failed preparation still leaves a window whose options fill the list.
+    TestWindow unprepared("space paper\nviewport 1\n");
+    EXPECT_EQ(unprepared.form->Raise(Event::Load), EventOutcome::Running);
+    EXPECT_TRUE(unprepared.controls.rows.empty());
+    unprepared.form->Raise(Event::OptionClick, 3);
+    EXPECT_EQ(unprepared.controls.rows, TableRows(3));
+}
+
+TEST(Options, ReplaceTheListWithTheChosenTableWithoutAskingTheHostAndOthersChangeNothing) {
+    TestWindow window;
+    window.Loaded();
+    for (const int type : {1, 2, 3, 3, 0}) {
+        EXPECT_EQ(window.form->Raise(Event::OptionClick, type), EventOutcome::Running);
+        EXPECT_EQ(window.controls.rows, TableRows(type));
+    }
+    for (const int index : {4, -1, 70000}) {
+        EXPECT_EQ(window.form->Raise(Event::OptionClick, index), EventOutcome::Running);
+        EXPECT_EQ(window.controls.rows, TableRows(0)) << index;
+    }
+    EXPECT_TRUE(window.host->Journal().empty() && window.controls.boxes.empty());
+}
+
+// "Ok" and the double-click zoom the active viewport by the selected row's
+// factor, and only to a row of the checked table; "Ok" then ends.
+TEST(Zoom, ZoomsTheActiveViewportToTheSelectedRowOfTheCheckedTable) {
+    const struct {
+        Event event;
+        std::optional<int> option;
+        std::optional<std::int32_t> row;
+        double scale;  // of the active viewport afterwards; 1/48 unchanged
+    } cases[] = {
+        {Event::OkClick, 0, 11, 1.0 / 96},   {Event::ListApply, 3, 8, 0.02},    {Event::ListApply, 2, 1, 1.0 / 120},
+        {Event::ListApply, 1, 9, 1.0 / 30},  {Event::OkClick, 0, 13, 1.0 / 48}, {Event::ListApply, 3, 0, 1.0 / 48},
+        {Event::ListApply, 3, {}, 1.0 / 48}, {Event::OkClick, 1, {}, 1.0 / 48}, {Event::ListApply, {}, 5, 1.0 / 48},
+        {Event::OkClick, {}, 5, 1.0 / 48},
+    };
+    for (const auto& test : cases) {
+        TestWindow window;
+        window.Loaded();
+        window.controls.checkedOption = test.option;
+        window.controls.selectedRow = test.row;
+        EXPECT_EQ(window.form->Raise(test.event),
+                  test.event == Event::OkClick ? EventOutcome::Ended : EventOutcome::Running);
+        EXPECT_EQ(window.host->ActiveDocumentState().paperSpace[2].customScale, test.scale);
+        EXPECT_EQ(window.Count("Application.ZoomScaled"), test.scale == 1.0 / 48 ? 0 : 1);
+        EXPECT_TRUE(window.controls.boxes.empty());
+    }
+}
+
+TEST(CurrentScale, ShowsTheActiveViewportsScaleInFeetForArchitecturalElseAsANumber) {
+    const struct {
+        const char* scale;
+        std::optional<int> option;
+        const char* separator;
+        const char* text;
+    } cases[] = {
+        {"1/48", 0, ".", "0.25 = 1'-0"},
+        {"1/96", 0, ".", "0.125 = 1'-0"},
+        {"0.0208333333333333", 0, ".", "0.25 = 1'-0"},
+        {"0.02", 1, ".", "0.02"},
+        {"0.02", 2, ".", "0.02"},
+        {"0.02", 3, ",", "0,02"},
+        {"0.02", {}, ".", "0.02"},
+    };
+    for (const auto& test : cases) {
+        TestWindow window(std::string("space paper\nviewport 1\nviewport ") + test.scale + " active\n");
+        window.Loaded();
+        window.controls.checkedOption = test.option;
+        window.controls.decimalSeparator = test.separator;
+        EXPECT_EQ(window.form->Raise(Event::GetScaleClick), EventOutcome::Running);
+        EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{test.text}}));
+    }
+}
+
+TEST(EndAndTransparency, EndAtOnceAndSetTheWindowThenTheListWithoutTheHost) {
+    using Opacity = std::vector<std::pair<NativeWindow, std::uint8_t>>;
+    const Opacity opaque{{NativeWindow::Main, 255}, {NativeWindow::List, 255}};
+    for (const auto& [state, opacity] :
+         {std::pair{ui::kChecked, Opacity{{NativeWindow::Main, 186}, {NativeWindow::List, 100}}},
+          {ui::kCheckClear, opaque},
+          {2, opaque}}) {
+        TestWindow window;
+        window.Loaded();
+        window.controls.transparentState = state;
+        EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
+        EXPECT_EQ(window.controls.opacity, opacity);
+        EXPECT_EQ(window.form->Raise(state == 2 ? Event::Close : Event::ExitClick), EventOutcome::Ended);
+        EXPECT_TRUE(window.host->Journal().empty() && window.controls.boxes.empty());
+    }
+    // A failure on the way is shown under the handler, and the program goes on.
+    TestWindow window;
+    window.Loaded();
+    window.controls.transparentState = ui::kChecked;
+    window.controls.FailFrom("MakeTransparent", 2, [] { throw kInjectedFailure; });
+    EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
+    EXPECT_EQ(window.controls.boxes,
+              (std::vector<ShownBox>{ErrorBox("ChkTransparent_Click", kInjected, "Injected failure")}));
+    EXPECT_EQ(window.controls.opacity.size(), 1u);
+}
+
+TEST(NeverAttached, EveryHostActionFailsWith91InsteadOfCrashing) {
+    for (const Event event : {Event::GetScaleClick, Event::NextClick, Event::OkClick, Event::ListApply}) {
+        TestWindow window;
+        window.controls.checkedOption = 0;
+        window.controls.selectedRow = 9;
+        EXPECT_EQ(window.form->Raise(event), EventOutcome::Running);
+        EXPECT_EQ(window.controls.boxes,
+                  (std::vector<ShownBox>{ErrorBox(HandlerOf(event).location, 91, error::kObjectNotSetText)}));
+        EXPECT_TRUE(window.host->Journal().empty());
+    }
+}
+
+TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
+    TestWindow window(std::string(kSheetScenario) + "document Other\nspace paper\nviewport 1\nviewport 0.02 active\n");
+    window.Loaded();
+    window.host->activeDocument = 1;
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_EQ(window.host->Journal().size(), 2u);  // the attach, nothing more
+    window.controls.checkedOption = 3;
+    window.form->Raise(Event::GetScaleClick);
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{"0.02"}}));
+}
+
+// A fill that fails leaves the rows added so far, drawn before the box, and
+// reports under the table's name; failures that are not the host's get a
+// well-known number.
+TEST(FillFailure, LeavesTheRowsAddedSoFarAndReportsUnderTheTablesName) {
+    const struct {
+        const char* call;
+        int occurrence;
+        std::function<void()> thrower;
+        ShownBox box;
+        std::size_t rows;
+    } cases[] = {
+        {"AddSubItem", 5 * 4 + 3, [] { throw kInjectedFailure; }, ErrorBox("Civil", kInjected, "Injected failure"), 5},
+        {"AddRow", 1, [] { throw std::bad_alloc(); }, ErrorBox("Civil", status::kOutOfMemory, "Out of memory"), 0},
+        {"AddRow", 1, [] { throw std::runtime_error("broke"); }, ErrorBox("Civil", status::kUnexpected, "broke"), 0},
+    };
+    for (const auto& test : cases) {
+        TestWindow window;
+        window.Loaded();
+        window.controls.FailFrom(test.call, test.occurrence, test.thrower);
+        EXPECT_EQ(window.form->Raise(Event::OptionClick, 2), EventOutcome::Running);
+        EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{test.box});
+        auto expected = TableRows(2);
+        expected.resize(test.rows);
+        if (test.rows > 0) expected.back().resize(3);
+        EXPECT_EQ(window.controls.rows, expected);
+        EXPECT_EQ(window.controls.boxesWhileRowChangesOpen, 0);
+    }
+}
+
+TEST(Reporting, AFailedBoxIsSwallowedAndTheEndDuringABoxStillEnds) {
+    TestWindow window;
+    window.Loaded();
+    window.controls.transparentState = ui::kChecked;
+    window.controls.FailFrom("MakeTransparent", 1, [] { throw kInjectedFailure; });
+    window.controls.FailFrom("ShowMessage", 1, [] { throw kInjectedFailure; });
+    EXPECT_EQ(window.form->Raise(Event::TransparentClick), EventOutcome::Running);
+    EXPECT_TRUE(window.controls.boxes.empty());
+    // The failed box does not count as open: a tick still notices a gone host.
+    window.controls.FailFrom("ShowMessage", 1000000, [] {});
+    window.host->running = false;
+    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Ended);
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{kNotRunningBox}));
+
+    TestWindow ending;
+    ending.Loaded();
+    ending.controls.selectedRow = 9;
+    ending.host->InjectFault({.call = "Application.ZoomScaled", .number = kInjected, .description = "x"});
+    ending.controls.FailFrom("ShowMessage", 1, [] { throw ui::ProgramEnd{}; });
+    EXPECT_EQ(ending.form->Raise(Event::OkClick), EventOutcome::Ended);
+}
+
+}  // namespace
+}  // namespace vantrel::testing
