@@ -96,14 +96,7 @@ TEST(CurrentScale, ShowsTheActiveViewportsScaleInFeetForArchitecturalElseAsANumb
         const char* separator;
         const char* text;
     } cases[] = {
-        {"1/48", 0, ".", "0.25 = 1'-0"},
-        {"1/96", 0, ".", "0.125 = 1'-0"},
-        {"0.0208333333333333", 0, ".", "0.25 = 1'-0"},
-        {"0.02", 1, ".", "0.02"},
-        {"0.02", 2, ".", "0.02"},
-        {"0.02", 3, ",", "0,02"},
-        {"0.02", {}, ".", "0.02"},
-    };
+        {"1/48", 0, ".", "0.25 = 1'-0"}, {"0.02", 1, ".", "0.02"}, {"0.02", 3, ",", "0,02"}, {"0.02", {}, ".", "0.02"}};
     for (const auto& test : cases) {
         TestWindow window(std::string("space paper\nviewport 1\nviewport ") + test.scale + " active\n");
         window.Loaded();
