@@ -3,6 +3,7 @@
 // Any call may throw vantrel::Failure.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -25,14 +26,16 @@ enum class NativeWindow { Main, List };
 inline constexpr int kCheckClear = 0;
 inline constexpr int kChecked = 1;
 
+// A row of LVscales: its label, then the text of each further column.
+using RowTexts = std::array<std::string_view, 6>;
+
 class Controls {
 public:
     virtual ~Controls() = default;
 
     // LVscales. Positions are 1-based: the position at which the row was added.
     virtual void ClearRows() = 0;
-    virtual void AddRow(std::int32_t position, std::string_view label) = 0;
-    virtual void AddSubItem(std::int32_t position, std::string_view text) = 0;  // appends the row's next sub-item
+    virtual void AddRow(std::int32_t position, const RowTexts& texts) = 0;
     virtual std::optional<std::int32_t> SelectedRow() = 0;
     // A fill's row changes come between these two, so that a native list
     // draws once at the end instead of at every change.

@@ -328,12 +328,8 @@ void FrmMain::Fill(catalog::ScaleType type) {
         std::int32_t position = 0;
         for (const catalog::ScaleRow& row : catalog::GetScaleTable(type)) {
             ++position;
-            controls_.AddRow(position, row.Label);
-            controls_.AddSubItem(position, row.ScaleFactor);
-            controls_.AddSubItem(position, row.TextSizeSmall);
-            controls_.AddSubItem(position, row.TextSizeLarge);
-            controls_.AddSubItem(position, row.LtScale);
-            controls_.AddSubItem(position, row.DimStyle);
+            controls_.AddRow(position, {row.Label, row.ScaleFactor, row.TextSizeSmall, row.TextSizeLarge, row.LtScale,
+                                        row.DimStyle});
         }
     });
 }

@@ -61,14 +61,10 @@ public:
         RowChange("ClearRows");
         rows.clear();
     }
-    void AddRow(std::int32_t position, std::string_view label) override {
+    void AddRow(std::int32_t position, const ui::RowTexts& texts) override {
         RowChange("AddRow");
         if (static_cast<std::size_t>(position) != rows.size() + 1) throw std::logic_error("row added out of order");
-        rows.push_back({std::string(label)});
-    }
-    void AddSubItem(std::int32_t position, std::string_view text) override {
-        RowChange("AddSubItem");
-        rows.at(static_cast<std::size_t>(position) - 1).emplace_back(text);
+        rows.emplace_back(texts.begin(), texts.end());
     }
     void BeginRowChanges() noexcept override { rowChangesOpen = true; }
     void EndRowChanges() noexcept override { rowChangesOpen = false; }

@@ -161,25 +161,22 @@ TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
 // well-known number.
 TEST(FillFailure, LeavesTheRowsAddedSoFarAndReportsUnderTheTablesName) {
     const struct {
-        const char* call;
-        int occurrence;
+        std::size_t rows;  // added before the failure
         std::function<void()> thrower;
         ShownBox box;
-        std::size_t rows;
     } cases[] = {
-        {"AddSubItem", 5 * 4 + 3, [] { throw kInjectedFailure; }, ErrorBox("Civil", kInjected, "Injected failure"), 5},
-        {"AddRow", 1, [] { throw std::bad_alloc(); }, ErrorBox("Civil", status::kOutOfMemory, "Out of memory"), 0},
-        {"AddRow", 1, [] { throw std::runtime_error("broke"); }, ErrorBox("Civil", status::kUnexpected, "broke"), 0},
+        {4, [] { throw kInjectedFailure; }, ErrorBox("Civil", kInjected, "Injected failure")},
+        {0, [] { throw std::bad_alloc(); }, ErrorBox("Civil", status::kOutOfMemory, "Out of memory")},
+        {0, [] { throw std::runtime_error("broke"); }, ErrorBox("Civil", status::kUnexpected, "broke")},
     };
     for (const auto& test : cases) {
         TestWindow window;
         window.Loaded();
-        window.controls.FailFrom(test.call, test.occurrence, test.thrower);
+        window.controls.FailFrom("AddRow", static_cast<int>(test.rows) + 1, test.thrower);
         EXPECT_EQ(window.form->Raise(Event::OptionClick, 2), EventOutcome::Running);
         EXPECT_EQ(window.controls.boxes, std::vector<ShownBox>{test.box});
         auto expected = TableRows(2);
         expected.resize(test.rows);
-        if (test.rows > 0) expected.back().resize(3);
         EXPECT_EQ(window.controls.rows, expected);
         EXPECT_EQ(window.controls.boxesWhileRowChangesOpen, 0);
     }

@@ -319,46 +319,30 @@ void FrmMainWindow::ClearRows() {
     if (!SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0)) {
         throw Failure(status::kFail, "The scale list could not be cleared.");
     }
-    subItemsAdded_.clear();
 }
 
-void FrmMainWindow::AddRow(std::int32_t position, std::string_view label) {
+void FrmMainWindow::AddRow(std::int32_t position, const RowTexts& texts) {
+    static_assert(std::tuple_size_v<RowTexts> == kColumnCount);
     if (position < 1) throw Failure(status::kInvalidArgument, "Row positions start at 1.");
-    std::wstring text = win::Utf16FromUtf8(label);
+    std::wstring label = win::Utf16FromUtf8(texts[0]);
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = position - 1;
-    item.pszText = text.data();
+    item.pszText = label.data();
     // The position travels with the row, so the selection reads back the
     // same number whatever order the list shows its rows in.
     item.lParam = position;
-    if (SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
-        throw Failure(status::kFail, "The scale list refused row " + std::to_string(position) + ".");
+    const LRESULT index = SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (index < 0) throw Failure(status::kFail, "The scale list refused row " + std::to_string(position) + ".");
+    for (std::size_t column = 1; column < kColumnCount; ++column) {
+        std::wstring text = win::Utf16FromUtf8(texts[column]);
+        LVITEMW cell{};
+        cell.iSubItem = static_cast<int>(column);
+        cell.pszText = text.data();
+        if (!SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell))) {
+            throw Failure(status::kFail, "The scale list refused a column of row " + std::to_string(position) + ".");
+        }
     }
-    subItemsAdded_[position] = 0;
-}
-
-void FrmMainWindow::AddSubItem(std::int32_t position, std::string_view text) {
-    LVFINDINFOW find{};
-    find.flags = LVFI_PARAM;
-    find.lParam = position;
-    const LRESULT index = SendMessageW(List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
-    const auto added = subItemsAdded_.find(position);
-    if (index < 0 || added == subItemsAdded_.end()) {
-        throw Failure(status::kInvalidArgument, "The scale list has no row " + std::to_string(position) + ".");
-    }
-    const int subItem = added->second + 1;
-    if (subItem >= static_cast<int>(kColumnCount)) {
-        throw Failure(status::kInvalidArgument, "Row " + std::to_string(position) + " has no further column.");
-    }
-    std::wstring wide = win::Utf16FromUtf8(text);
-    LVITEMW item{};
-    item.iSubItem = subItem;
-    item.pszText = wide.data();
-    if (!SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) {
-        throw Failure(status::kFail, "The scale list refused a column of row " + std::to_string(position) + ".");
-    }
-    added->second = subItem;
 }
 
 std::optional<std::int32_t> FrmMainWindow::SelectedRow() {

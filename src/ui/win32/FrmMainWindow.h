@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,8 +58,7 @@ public:
 
     // Controls
     void ClearRows() override;
-    void AddRow(std::int32_t position, std::string_view label) override;
-    void AddSubItem(std::int32_t position, std::string_view text) override;
+    void AddRow(std::int32_t position, const RowTexts& texts) override;
     std::optional<std::int32_t> SelectedRow() override;
     void BeginRowChanges() noexcept override;
     void EndRowChanges() noexcept override;
@@ -97,7 +95,6 @@ private:
     bool timerRunning_ = false;
     FrmMain* form_ = nullptr;
     std::function<void()> endAction_;
-    std::map<std::int32_t, int> subItemsAdded_;  // by row position
 };
 
 }  // namespace vantrel::ui::win32
