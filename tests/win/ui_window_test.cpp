@@ -152,7 +152,7 @@ TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgainS
     }
 }
 
-// The design at 96 DPI, and within a pixel at any DPI: every control, 7 pixels or more inside, stays in place.
+// The design at 96 DPI, and within a pixel at any DPI, so no control (7 pixels or more inside) leaves its place.
 TEST(Layout, IsTheDesignAt96DpiAndScalesWithinAPixel) {
     using Numbers = std::array<int, 2 + 4 * kSlotCount + kColumnCount>;  // client, boxes, columns
     const Numbers design{514, 328, 8,   8,   497, 217, 12,  232, 385, 49,  416, 296, 89,  25,  16, 296, 105, 25,
