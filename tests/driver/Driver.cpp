@@ -12,10 +12,8 @@
 namespace vantrel::driver {
 namespace {
 
-// A window that takes longer to answer is hung. Not less: a pass over a large
-// sheet, or a call to a host that has just vanished, holds its thread for seconds.
+// A window slower to answer is hung: a pass over a large sheet, or a call to a vanished host, takes seconds.
 constexpr UINT kAnswerMs = 15000;
-constexpr int kTextCapacity = 512;
 
 [[noreturn]] void Fail(const std::string& what) {
     throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
@@ -27,28 +25,21 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
-// A list message about `item` (LVITEMW, LVCOLUMNW, RECT) copied into the list's process, with
-// room behind it for the text `text` aims it at; `item` comes back as the list left it.
+// A list message about `item` (LVITEMW, RECT), copied into the list's process and back.
 template <class Item>
-std::string SendItem(HWND list, UINT message, WPARAM wParam, Item& item, LPWSTR* text = nullptr) {
+void SendItem(HWND list, UINT message, WPARAM wParam, Item& item) {
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
     const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    constexpr SIZE_T kSize = sizeof(Item) + kTextCapacity * sizeof(wchar_t);
-    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
-    if (!remote) Fail("cannot place memory in the list's process");
-    if (text) *text = reinterpret_cast<LPWSTR>(remote + sizeof(Item));
-    wchar_t buffer[kTextCapacity]{};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(Item), MEM_COMMIT, PAGE_READWRITE);
     DWORD_PTR result = 0;
     const bool done =
-        WriteProcessMemory(process, remote, &item, sizeof(Item), nullptr) &&
+        remote && WriteProcessMemory(process, remote, &item, sizeof(Item), nullptr) &&
         SendMessageTimeoutW(list, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, kAnswerMs, &result) &&
-        ReadProcessMemory(process, remote, &item, sizeof(Item), nullptr) &&
-        ReadProcessMemory(process, remote + sizeof(Item), buffer, sizeof buffer - 2, nullptr);
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        ReadProcessMemory(process, remote, &item, sizeof(Item), nullptr);
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
     if (!done) Fail("list message " + std::to_string(message) + " failed");
-    return win::Utf8FromUtf16(buffer);
 }
 
 }  // namespace
@@ -126,30 +117,11 @@ HWND Focus(HWND window) {
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
-std::optional<std::uint8_t> Alpha(HWND window) {
+int Alpha(HWND window) {
     BYTE alpha = 0;
     DWORD flags = 0;
     if ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) == 0) return 255;
-    if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags)) return std::nullopt;
-    return (flags & LWA_ALPHA) ? alpha : 255;
-}
-
-std::vector<std::vector<std::string>> ListTexts(HWND list) {
-    const auto header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER, 0, 0));
-    std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(ListRowCount(list)) + 1);
-    for (int c = 0; c < static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)); ++c) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT;
-        column.cchTextMax = kTextCapacity;
-        texts[0].push_back(SendItem(list, LVM_GETCOLUMNW, static_cast<WPARAM>(c), column, &column.pszText));
-        for (std::size_t row = 1; row < texts.size(); ++row) {
-            LVITEMW item{};
-            item.iSubItem = c;
-            item.cchTextMax = kTextCapacity;
-            texts[row].push_back(SendItem(list, LVM_GETITEMTEXTW, row - 1, item, &item.pszText));
-        }
-    }
-    return texts;
+    return GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) ? (flags & LWA_ALPHA ? alpha : 255) : -1;
 }
 
 int ListRowCount(HWND list) { return static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); }

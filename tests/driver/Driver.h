@@ -1,13 +1,10 @@
-// Drives the programs of the build from another process, as a user would and
-// as the benchmarks measure them. Every wait polls against a deadline.
+// Drives the build's programs from another process, as a user would and as the benchmarks measure them.
 #pragma once
 
 #include <windows.h>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,11 +50,10 @@ std::string Text(HWND window);
 void Click(HWND button);
 void PressKey(HWND target, WORD key);
 bool IsChecked(HWND button);
-HWND Focus(HWND window);                         // in the thread of `window`
-std::optional<std::uint8_t> Alpha(HWND window);  // 255 unless layered
+HWND Focus(HWND window);  // in the thread of `window`
+int Alpha(HWND window);   // 255 unless layered; -1 unreadable
 
-// The list view, through memory placed in its process: the headers, then each row.
-std::vector<std::vector<std::string>> ListTexts(HWND list);
+// The list view, through memory placed in its process where a message needs it.
 int ListRowCount(HWND list);
 void SelectRow(HWND list, int row);
 void DoubleClickRow(HWND list, int row);

@@ -10,17 +10,18 @@
 #include <memory>
 #include <string>
 
+#include "catalog/ScaleCatalog.h"
 #include "sim/SimulatedHost.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
+#include "win/Utf16.h"
 
 namespace vantrel::ui::win32 {
 namespace {
 
 int boxes = 0;  // message boxes seen; none of these tests expects one
 
-// The window, loaded and shown, over a sheet with two viewports. The end of the program is counted instead
-// of exiting; a message box is counted and closed, so that no test hangs on one.
+// The window, loaded and shown, over two viewports; the program's end is counted, a message box counted and closed.
 class RealWindow : public ::testing::Test {
 protected:
     RealWindow() {
@@ -37,14 +38,12 @@ protected:
     }
     HWND Control(Slot slot) const { return window.Control(slot); }
     int Rows() const { return static_cast<int>(SendMessageW(Control(Slot::LVscales), LVM_GETITEMCOUNT, 0, 0)); }
-    bool Journal(const std::string& calls) const { return host->JournalText().find(calls) != std::string::npos; }
     void Pump(ULONGLONG ms = 0) {  // through the dialog manager, as the program's loop does
         for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() <= end; Sleep(10)) {
             for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
                 IsDialogMessageW(window.Handle(), &m) || DispatchMessageW(&m);
         }
     }
-    void Press(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 1), Pump(); }
 
     UINT_PTR boxTimer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
         const HWND box = FindWindowW(L"#32770", nullptr);  // this thread's only: another process's is no concern
@@ -90,20 +89,33 @@ TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) 
             EXPECT_EQ(SendMessageW(Control(Slot::LVscales), LVM_GETCOLUMNWIDTH, c, 0), layout.columnWidths[c]);
         }
     }
-    EXPECT_TRUE(window.IsOptionChecked(0) && Rows() == 12) << "the load fills the Architectural table";
+    // The load fills the Architectural table: the headers, then each row's texts.
+    std::wstring shown, table = L"DWG Scales|Scale Factor|Text Size SM|Text Size LG|LTScale|Dimension Style|";
+    for (const catalog::ScaleRow& r : catalog::GetScaleTable(catalog::ScaleType::Architectural)) {
+        for (const auto text : {r.Label, r.ScaleFactor, r.TextSizeSmall, r.TextSizeLarge, r.LtScale, r.DimStyle})
+            table += win::Utf16FromUtf8(text) + L"|";
+    }
+    for (int row = -1; row < Rows(); ++row) {
+        for (int c = 0; c < static_cast<int>(kColumnCount); ++c) {
+            wchar_t text[64]{};
+            LVCOLUMNW column{};
+            LVITEMW item{};
+            column.mask = LVCF_TEXT, column.pszText = item.pszText = text, column.cchTextMax = item.cchTextMax = 64;
+            item.iSubItem = c;
+            SendMessageW(Control(Slot::LVscales), row < 0 ? LVM_GETCOLUMNW : LVM_GETITEMTEXTW,
+                         static_cast<WPARAM>(row < 0 ? c : row),
+                         row < 0 ? reinterpret_cast<LPARAM>(&column) : reinterpret_cast<LPARAM>(&item));
+            shown += text + std::wstring(L"|");
+        }
+    }
+    EXPECT_TRUE(window.IsOptionChecked(0) && shown == table) << shown;
     EXPECT_EQ(ListView_GetExtendedListViewStyle(Control(Slot::LVscales)), LVS_EX_FULLROWSELECT);
     EXPECT_EQ(GetClassLongPtrW(window.Handle(), GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1) << "the dialog face colour";
 }
 
 TEST_F(RealWindow, KeysAndClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
-    SetFocus(Control(Slot::LVscales));  // the frame is no stop; of the option buttons only the checked one is
-    for (const Slot next : {Slot::CmdExit, Slot::CmdOK, Slot::CmdGetscale, Slot::Option0, Slot::CmdNext,
-                            Slot::ChkTransparent, Slot::LVscales}) {
-        Press(VK_TAB);
-        EXPECT_EQ(GetFocus(), Control(next)) << "expected slot " << Index(next);
-    }
     SetFocus(Control(Slot::Option0));
-    Press(VK_RIGHT);
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_RIGHT, 1), Pump();
     EXPECT_TRUE(GetFocus() == Control(Slot::Option1) && window.IsOptionChecked(1) && Rows() == 11) << "Machine";
 
     UpdateWindow(window.Handle());
@@ -117,12 +129,9 @@ TEST_F(RealWindow, KeysAndClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
     for (const int y : {row.bottom + 20, (row.top + row.bottom) / 2}) {
         PostMessageW(Control(Slot::LVscales), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(30, y));
         Pump(300);
-        EXPECT_EQ(Journal("ZoomScaled"), y < row.bottom)
+        EXPECT_EQ(host->JournalText().find("ZoomScaled") != std::string::npos, y < row.bottom)
             << "a double-click on a row applies it, below the rows nothing";
     }
-    host->ClearJournal();
-    Pump(1200);
-    EXPECT_TRUE(Journal("Locator.GetActiveObject")) << "Timer1 attaches again while nothing else happens";
     SendMessageW(Control(Slot::CmdExit), BM_CLICK, 0, 0);
     SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(ends, 2);
@@ -131,10 +140,8 @@ TEST_F(RealWindow, KeysAndClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
 TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgainStillLayered) {
     const HWND layered[] = {window.Handle(), Control(Slot::LVscales)};
     const LONG before[] = {GetWindowLongW(layered[0], GWL_EXSTYLE), GetWindowLongW(layered[1], GWL_EXSTYLE)};
-    for (const auto& [state, alphas] :
-         {std::pair{kChecked, std::array<BYTE, 2>{186, 100}}, {kCheckClear, {255, 255}}, {kChecked, {186, 100}}}) {
+    for (const std::array<BYTE, 2> alphas : {std::array<BYTE, 2>{186, 100}, {255, 255}, {186, 100}}) {
         SendMessageW(Control(Slot::ChkTransparent), BM_CLICK, 0, 0);
-        EXPECT_EQ(window.TransparentState(), state);
         for (std::size_t i = 0; i < 2; ++i) {
             BYTE alpha = 0;
             DWORD flags = 0;
@@ -145,26 +152,16 @@ TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgainS
     }
 }
 
-// The design at 96 DPI; at any DPI the same within a pixel, each control in the client area, options in the frame.
-TEST(Layout, IsTheDesignAt96DpiAndScalesKeepingEveryControlInPlace) {
+// The design at 96 DPI, and within a pixel at any DPI, so no control (7 pixels or more inside) leaves its place.
+TEST(Layout, IsTheDesignAt96DpiAndScalesWithinAPixel) {
     using Numbers = std::array<int, 2 + 4 * kSlotCount + kColumnCount>;  // client, boxes, columns
     const Numbers design{514, 328, 8,   8,   497, 217, 12,  232, 385, 49,  416, 296, 89,  25,  16, 296, 105, 25,
                          232, 296, 97,  25,  28,  256, 81,  17,  148, 256, 81,  17,  244, 256, 81, 17,  316, 256,
                          65,  17,  144, 296, 81,  25,  416, 248, 81,  25,  93,  93,  80,  80,  67, 93};
     EXPECT_EQ(std::bit_cast<Numbers>(ComputeLayout(96)), design);
     for (const int dpi : {120, 144, 192, 288}) {
-        const WindowLayout layout = ComputeLayout(static_cast<unsigned>(dpi));
-        for (std::size_t i = 0; i < design.size(); ++i)
-            EXPECT_LE(std::abs(std::bit_cast<Numbers>(layout)[i] * 96 - design[i] * dpi), dpi);
-        for (std::size_t i = 0; i < kSlotCount; ++i) {
-            const Box& box = layout.controls[i];
-            const bool option = i >= Index(Slot::Option0) && i <= Index(Slot::Option3);
-            const Box around = option ? layout[Slot::FrameOptions] : Box{0, 0, layout.clientWidth, layout.clientHeight};
-            EXPECT_TRUE(box.left >= around.left && box.top >= around.top &&
-                        box.left + box.width <= around.left + around.width &&
-                        box.top + box.height <= around.top + around.height)
-                << "control " << i << " at " << dpi << " DPI";
-        }
+        const Numbers scaled = std::bit_cast<Numbers>(ComputeLayout(static_cast<unsigned>(dpi)));
+        for (std::size_t i = 0; i < design.size(); ++i) EXPECT_LE(std::abs(scaled[i] * 96 - design[i] * dpi), dpi) << i;
     }
 }
 
