@@ -162,17 +162,6 @@ TEST(NextVPort, ActivatesAFloatingViewportPastTheTitleBlockThroughASlowRegen) {
     EXPECT_FALSE(MessageBoxOf(session.app->Id()));
 }
 
-TEST(Transparent, CheckingLayersTheWindowAt186AndItsListAt100ClearingGives255) {
-    Session session;
-    ASSERT_TRUE(session.Start());
-    for (const auto& [window, list] : {std::pair{186, 100}, std::pair{255, 255}}) {
-        session.Click(L"Transparent");
-        EXPECT_TRUE(
-            WaitFor([&] { return Alpha(session.window) == window && Alpha(session.list) == list; }, kActionDeadline))
-            << window << " and " << list;
-    }
-}
-
 // Tab goes round in the designed order, stopping at the checked option button; the arrow keys choose
 // among the option buttons; Enter and Escape press nothing: the focus stays, no call but the ticks'.
 TEST(Keys, TabGoesInTabOrderArrowsChooseAnOptionEnterAndEscapePressNothing) {

@@ -98,6 +98,8 @@ TEST(NextViewport, ActivatesEveryFloatingViewportInTurnSkippingOtherItems) {
         "viewport 0.25\nviewport 0.125 off\n",
         60, 7);
     EXPECT_EQ(std::set<std::size_t>(chosen.begin(), chosen.end()), (std::set<std::size_t>{4, 6, 7}));
+    EXPECT_EQ(Click("space paper\nviewport 1\nentity AcDbLine\nviewport 0.5 off\n", 2, 3),
+              (std::vector<std::size_t>{3, 3}));  // the only floating viewport, switched on
 }
 
 TEST(NextViewport, WithoutAFloatingViewportChangesNothingAndSucceeds) {

@@ -3,7 +3,7 @@
 // display-locked viewport, a layout without a floating viewport on. Whatever
 // the state, no viewport's scale changes unless the user zooms it, and the
 // sheet's and the Model tab's views are never zoomed by a scale factor. Also:
-// a tick re-entering during any host call, and paper space shrinking.
+// a tick re-entering during any host call.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -156,31 +156,6 @@ INSTANTIATE_TEST_SUITE_P(EveryHandler, ReenteringTick,
                          ::testing::Values(Event::Load, Event::OkClick, Event::ListApply, Event::GetScaleClick,
                                            Event::NextClick),
                          [](const auto& test) { return std::string(HandlerOf(test.param).name); });
-
-// The sheet's viewport, a line, one floating viewport: every draw names the
-// floating viewport. An item erased after the pass, before the drawn viewport
-// is checked, is never answered by activating something else.
-TEST(PaperSpaceShrinks, SaysPaperSpaceChangedAndChangesNothing) {
-    for (const std::ptrdiff_t erased : {0, 1, 2}) {
-        TestWindow window("space paper\nviewport 1\nentity AcDbLine\nviewport 0.5 off\n");
-        window.Loaded();  // MSpace refused: no floating viewport is on
-        int names = 0;
-        std::vector<sim::SimDocument> atCheck;
-        window.host->onCall = [&](const sim::JournalEntry& entry) {
-            if (entry.call == "Entity.ObjectName" && ++names == 4) {  // the three items, then the check
-                auto& items = window.host->ActiveDocumentState().paperSpace;
-                items.erase(items.begin() + erased);
-                atCheck = window.host->documents;
-            }
-        };
-        EXPECT_EQ(window.form->Raise(Event::NextClick), EventOutcome::Running);
-        EXPECT_EQ(names, 4);
-        EXPECT_EQ(window.controls.boxes,
-                  (std::vector<ShownBox>{ErrorBox("CmdNext_Click", status::kUnexpected,
-                                                  "Paper space changed while a viewport was being chosen")}));
-        EXPECT_EQ(window.host->documents, atCheck) << "item " << erased + 1 << " erased";
-    }
-}
 
 }  // namespace
 }  // namespace vantrel::testing

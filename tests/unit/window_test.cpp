@@ -59,52 +59,10 @@ TEST(Options, ReplaceTheListWithTheChosenTableWithoutAskingTheHostAndOthersChang
         EXPECT_EQ(window.form->Raise(Event::OptionClick, index), EventOutcome::Running);
         EXPECT_EQ(window.controls.rows, TableRows(0)) << index;
     }
+    // Nothing selected: "Ok" zooms nothing and ends, the double-click does nothing.
+    EXPECT_EQ(window.form->Raise(Event::ListApply), EventOutcome::Running);
+    EXPECT_EQ(window.form->Raise(Event::OkClick), EventOutcome::Ended);
     EXPECT_TRUE(window.host->Journal().empty() && window.controls.boxes.empty());
-}
-
-// "Ok" and the double-click zoom the active viewport by the selected row's
-// factor, and only to a row of the checked table; "Ok" then ends.
-TEST(Zoom, ZoomsTheActiveViewportToTheSelectedRowOfTheCheckedTable) {
-    const struct {
-        Event event;
-        std::optional<int> option;
-        std::optional<std::int32_t> row;
-        double scale;  // of the active viewport afterwards; 1/48 unchanged
-    } cases[] = {
-        {Event::OkClick, 0, 11, 1.0 / 96},   {Event::ListApply, 3, 8, 0.02},    {Event::ListApply, 2, 1, 1.0 / 120},
-        {Event::ListApply, 1, 9, 1.0 / 30},  {Event::OkClick, 0, 13, 1.0 / 48}, {Event::ListApply, 3, 0, 1.0 / 48},
-        {Event::ListApply, 3, {}, 1.0 / 48}, {Event::OkClick, 1, {}, 1.0 / 48}, {Event::ListApply, {}, 5, 1.0 / 48},
-        {Event::OkClick, {}, 5, 1.0 / 48},
-    };
-    for (const auto& test : cases) {
-        TestWindow window;
-        window.Loaded();
-        window.controls.checkedOption = test.option;
-        window.controls.selectedRow = test.row;
-        EXPECT_EQ(window.form->Raise(test.event),
-                  test.event == Event::OkClick ? EventOutcome::Ended : EventOutcome::Running);
-        EXPECT_EQ(window.host->ActiveDocumentState().paperSpace[2].customScale, test.scale);
-        EXPECT_EQ(window.Count("Application.ZoomScaled"), test.scale == 1.0 / 48 ? 0 : 1);
-        EXPECT_TRUE(window.controls.boxes.empty());
-    }
-}
-
-TEST(CurrentScale, ShowsTheActiveViewportsScaleInFeetForArchitecturalElseAsANumber) {
-    const struct {
-        const char* scale;
-        std::optional<int> option;
-        const char* separator;
-        const char* text;
-    } cases[] = {
-        {"1/48", 0, ".", "0.25 = 1'-0"}, {"0.02", 1, ".", "0.02"}, {"0.02", 3, ",", "0,02"}, {"0.02", {}, ".", "0.02"}};
-    for (const auto& test : cases) {
-        TestWindow window(std::string("space paper\nviewport 1\nviewport ") + test.scale + " active\n");
-        window.Loaded();
-        window.controls.checkedOption = test.option;
-        window.controls.decimalSeparator = test.separator;
-        EXPECT_EQ(window.form->Raise(Event::GetScaleClick), EventOutcome::Running);
-        EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{test.text}}));
-    }
 }
 
 TEST(EndAndTransparency, EndAtOnceAndSetTheWindowThenTheListWithoutTheHost) {
@@ -145,6 +103,7 @@ TEST(NeverAttached, EveryHostActionFailsWith91InsteadOfCrashing) {
     }
 }
 
+// The readout of a table other than Architectural is the scale itself, with the user's separator.
 TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
     TestWindow window(std::string(kSheetScenario) + "document Other\nspace paper\nviewport 1\nviewport 0.02 active\n");
     window.Loaded();
@@ -152,8 +111,9 @@ TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
     EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
     EXPECT_EQ(window.host->Journal().size(), 2u);  // the attach, nothing more
     window.controls.checkedOption = 3;
+    window.controls.decimalSeparator = ",";
     window.form->Raise(Event::GetScaleClick);
-    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{"0.02"}}));
+    EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{{"0,02"}}));
 }
 
 // A fill that fails leaves the rows added so far, drawn before the box, and
