@@ -79,7 +79,7 @@ DryRun Dry(const Handler& handler) {
         run.calls.push_back(entry.call);
         run.stateAtCall.push_back(window.host->documents);
     };
-    run.outcome = window.form->Raise(handler.event, handler.index);
+    run.outcome = window.form->Raise(handler.event);
     run.boxes = window.controls.boxes;
     run.end = window.host->documents;
     return run;
@@ -151,7 +151,7 @@ struct FaultRun {
             const bool tick = test.handler->event == Event::TimerTick || window.controls.openBoxes > 0;
             waitsRight = waitsRight && window.host->LastBusyWait() == (tick ? BusyWait::Immediate : BusyWait::Patient);
         };
-        outcome = window.form->Raise(test.handler->event, test.handler->index);
+        outcome = window.form->Raise(test.handler->event);
         window.host->onCall = nullptr;
     }
     TestWindow window;

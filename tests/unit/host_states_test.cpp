@@ -31,7 +31,7 @@ struct State {
 };
 
 const State kStates[] = {
-    {"ModelTab", Layout("model", "off", "on", "on"), "model-tab"},
+    {"ModelTab", Layout("model", "on", "on", "on"), "model-tab"},  // the layout left inside its viewport
     {"PaperSpaceProper", Layout("paper", "off", "on", "on"), "leave-viewport"},
     {"InsideAViewport", Layout("paper", "on", "on", "on"), nullptr},
     {"InsideALockedViewport", Layout("paper", "on", "on locked", "on"), nullptr},
@@ -60,6 +60,10 @@ std::unique_ptr<TestWindow> Prepared(Event event, const State& state) {
         window->controls.selectedRow = 11;
     }
     return window;
+}
+
+void PrintTo(const StateCase& test, std::ostream* out) {
+    *out << HandlerOf(test.event).name << " in " << test.state->name;
 }
 
 class HostStates : public ::testing::TestWithParam<StateCase> {};

@@ -22,11 +22,10 @@ bool Fails(const std::function<void()>& call) {
 
 TEST(Scenario, AMalformedLineIsRejectedByItsNumber) {
     for (const char* line :
-         {"frobnicate", "document A B", "space tiles", "mspace maybe", "mspace-on-switch never", "extents 0",
-          "viewport abc", "viewport 1/0", "viewport 1 on off", "viewport 1 dim", "entity AcDbLine extra",
-          "fail Document.Mspace= 5 always", "fail Document.MSpace 5 always", "fail Document.MSpace= 0xZZ always",
-          "fail Document.MSpace= 5 sometimes", "fail Document.MSpace= 5 after=-1", "slow Document.Regen",
-          "slow Document.Regen 5 more", "notrunning now"}) {
+         {"frobnicate", "document A B", "space tiles", "mspace maybe", "extents 0", "viewport abc", "viewport 1/0",
+          "viewport 1 on off", "viewport 1 dim", "entity AcDbLine extra", "fail Document.Mspace= 5 always",
+          "fail Document.MSpace 5 always", "fail Document.MSpace= 0xZZ always", "fail Document.MSpace= 5 sometimes",
+          "fail Document.MSpace= 5 after=-1", "slow Document.Regen", "slow Document.Regen 5 more", "notrunning now"}) {
         try {
             (void)SimulatedHost::FromScenario(std::string("document A\n") + line + "\n");
             ADD_FAILURE() << "accepted: " << line;
@@ -75,17 +74,6 @@ TEST(HostFacts, ZoomsActOnTheCurrentView) {
         EXPECT_EQ(drawing.sheetView, (test.view == "sheet" ? SimView{2, 0.25} : SimView{}));
         EXPECT_EQ(drawing.modelView, (test.view == "model" ? SimView{2, 0.25} : SimView{}));
         EXPECT_TRUE(Fails([&] { application->ZoomScaled(0.0, 2); }) && Fails([&] { application->ZoomScaled(1, 7); }));
-    }
-}
-
-TEST(HostFacts, WritingActiveSpaceKeepsModelSpaceInTheViewportUnlessTheScenarioClearsIt) {
-    for (const bool kept : {true, false}) {
-        auto host = SimulatedHost::FromScenario(std::string("space paper\nmspace on\nmspace-on-switch ") +
-                                                (kept ? "kept" : "cleared") + "\nviewport 1\nviewport 0.5 active\n");
-        auto document = host->ApplicationObject()->ActiveDocument();
-        document->SetActiveSpace(1);
-        document->SetActiveSpace(0);
-        EXPECT_EQ(host->ActiveDocumentState().mspace, kept);
     }
 }
 

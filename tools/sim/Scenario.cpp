@@ -169,12 +169,6 @@ std::shared_ptr<SimulatedHost> SimulatedHost::FromScenario(std::string_view text
                 Malformed(lineNumber, "mspace takes on or off");
             }
             current().mspace = state == "on";
-        } else if (keyword == "mspace-on-switch") {
-            const std::string_view state = NextWord(rest);
-            if (!rest.empty() || (state != "kept" && state != "cleared")) {
-                Malformed(lineNumber, "mspace-on-switch takes kept or cleared");
-            }
-            current().switchKeepsMSpace = state == "kept";
         } else if (keyword == "extents") {
             const std::optional<double> scale = ParseScale(NextWord(rest));
             if (!scale || !rest.empty()) {

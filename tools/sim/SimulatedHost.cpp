@@ -239,11 +239,9 @@ public:
         if (space != kPaperSpace && space != kModelSpace) {
             host_->Refuse(kHostInvalidInput, "Invalid input");
         }
-        SimDocument& document = State();
-        document.activeSpace = space;
-        if (!document.switchKeepsMSpace) {
-            document.mspace = false;
-        }
+        // As documented, a layout comes back in the state it was left in:
+        // model space inside its viewport stays on.
+        State().activeSpace = space;
     }
 
     void SetMSpace(bool on) override {

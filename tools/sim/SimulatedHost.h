@@ -24,9 +24,6 @@
 //                                  the Model tab (default model)
 //   mspace on|off                  model space active inside the active floating
 //                                  viewport, or paper space proper (default off)
-//   mspace-on-switch kept|cleared  what writing ActiveSpace does to MSpace: kept
-//                                  (default, as documented: a layout comes back in
-//                                  the state it was left in) or cleared
 //   extents SCALE                  the CustomScale a floating viewport gets from
 //                                  ZoomExtents (default 1/7)
 //   viewport SCALE [on|off] [active] [locked]
@@ -150,7 +147,6 @@ struct SimDocument {
     std::string name;
     int activeSpace = kModelSpace;
     bool mspace = false;
-    bool switchKeepsMSpace = true;
     double extentsScale = kDefaultExtentsScale;
     std::vector<SimEntity> paperSpace;
     std::optional<std::size_t> activeViewport;  // index into paperSpace: the viewport last active
