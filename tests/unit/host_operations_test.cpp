@@ -1,5 +1,4 @@
-// The host operations against the simulated drawing and against a host whose
-// answers come back empty.
+// "Next VPort" against the simulated drawing: what each click activates.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,51 +16,6 @@
 
 namespace vantrel::host {
 namespace {
-
-// A host whose object answers come back empty, as a late-bound host's may.
-class EmptyAnswers : public HostLocator, public Application, public Document, public EntityCollection {
-public:
-    std::shared_ptr<host::Application> GetRunningApplication(std::string_view) override { return nullptr; }
-    void SetBusyWait(BusyWait) override {}
-    std::shared_ptr<Document> ActiveDocument() override { return nullptr; }
-    void ZoomExtents() override {}
-    void ZoomScaled(double, int) override {}
-    int ActiveSpace() override { return kPaperSpace; }
-    void SetActiveSpace(int) override {}
-    void SetMSpace(bool) override {}
-    std::shared_ptr<host::Application> Application() override { return nullptr; }
-    std::shared_ptr<Entity> ActivePViewport() override { return nullptr; }
-    void SetActivePViewport(Entity&) override {}
-    std::shared_ptr<EntityCollection> PaperSpace() override {  // one that gives no enumerator, else none
-        return paperSpace ? std::shared_ptr<EntityCollection>(std::shared_ptr<void>(), this) : nullptr;
-    }
-    std::unique_ptr<EntityEnumerator> Enumerate() override { return nullptr; }
-    void Regen(int) override {}
-    bool paperSpace = false;
-};
-
-// Every operation fails instead of using an empty answer: the attach as not
-// running, the others with error 91.
-TEST(EmptyAnswer, FailsEveryOperation) {
-    EmptyAnswers host;
-    RandomSource random;
-    const std::vector<std::function<void()>> operations = {
-        [&] { Attach(host); },
-        [&] { PrepareDrawing(host); },
-        [&] { ZoomActiveViewport(host, 0.5); },
-        [&] { ActiveViewportScale(host); },
-        [&] { ActivateRandomViewport(host, random); },
-        [&] { host.paperSpace = true, ActivateRandomViewport(host, random); },
-    };
-    for (std::size_t i = 0; i < operations.size(); ++i) {
-        try {
-            operations[i]();
-            ADD_FAILURE() << "operation " << i << " used an empty answer";
-        } catch (const Failure& failure) {
-            EXPECT_TRUE(i == 0 || failure.Number() == error::kObjectNotSet) << "operation " << i;
-        }
-    }
-}
 
 // Which paper-space item (1-based) each click activated, 0 for none; each
 // click asks every item its name once, and the drawn viewport once more.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Failure.h"
+#include "host/HostOperations.h"
 #include "host/com/ComHost.h"
 #include "host/com/ComObjects.h"
 #include "win/ComObject.h"
@@ -146,6 +147,7 @@ struct ComTest : ::testing::Test {
     }
     std::shared_ptr<host::Application> App() { return host::com::WrapApplication(application, session); }
     std::shared_ptr<host::Document> Doc() { return host::com::WrapDocument(document, session); }
+
     // The number of the failure `call` throws (0: none), and its text.
     std::int32_t FailureOf(const std::function<void()>& call, std::string* text = nullptr) {
         try {
@@ -265,6 +267,16 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         {[](auto& t) { t.locator->GetRunningApplication("Scripting.Dictionary"); }, "", status::kUnavailable},  // idle
         {[](auto& t) { t.document->Member("ActiveSpace", Gives(t.viewport)), t.Doc()->ActiveSpace(); }, nullptr,
          status::kTypeMismatch},
+        // An answer that holds no object where one is wanted is a type mismatch, never a null to use.
+        {[](auto& t) {
+             t.document->Member("ActiveSpace", Gives(Value(VT_I4, 0)));
+             t.document->Member("Application", Gives(Value(VT_EMPTY))), host::PrepareDrawing(*t.Doc());
+         },
+         nullptr, status::kTypeMismatch, "Application is not an application"},
+        {[](auto& t) { t.document->Member("ActivePViewport", Gives(Value(VT_DISPATCH))), t.Doc()->ActivePViewport(); },
+         nullptr, status::kTypeMismatch, "ActivePViewport is not a viewport"},
+        {[](auto& t) { t.document->Member("PaperSpace", Gives(Value(VT_EMPTY))), t.Doc()->PaperSpace(); }, nullptr,
+         status::kTypeMismatch, "PaperSpace is not a collection"},
     };
     for (const auto& c : cases) {
         calls.clear();
@@ -279,7 +291,7 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         EXPECT_EQ(calls, c.calls ? c.calls : calls);
         EXPECT_EQ(spy->outstanding, 0) << "strings left by " << calls;
     }
-    EXPECT_EQ(document->lookups, 3) << "one per member of a type, however many objects";
+    EXPECT_EQ(document->lookups, 5) << "one per member of a type, however many objects";
 }
 
 }  // namespace
