@@ -1,9 +1,8 @@
 // The window's behaviour over a simulated drawing and a recording set of
 // controls: what the window shows (rows, option, opacity, boxes), controls
-// that can fail any call, and the handlers with the host calls each makes.
+// that can fail any call, and the handlers that call the host.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -138,20 +137,17 @@ struct Handler {
     const char* location;
 };
 
-inline const std::vector<Handler>& Handlers() {
-    static const std::vector<Handler> handlers = {
-        {"Load", Event::Load, "Form_Load"},
-        {"Tick", Event::TimerTick, nullptr},
-        {"Ok", Event::OkClick, "CmdOK_Click"},
-        {"DoubleClick", Event::ListApply, "LVscales_DblClick"},
-        {"CurrentScale", Event::GetScaleClick, "CmdGetScale_Click"},
-        {"NextVPort", Event::NextClick, "CmdNext_Click"},
-    };
-    return handlers;
-}
+inline constexpr Handler kHandlers[] = {
+    {"Load", Event::Load, "Form_Load"},
+    {"Tick", Event::TimerTick, nullptr},
+    {"Ok", Event::OkClick, "CmdOK_Click"},
+    {"DoubleClick", Event::ListApply, "LVscales_DblClick"},
+    {"CurrentScale", Event::GetScaleClick, "CmdGetScale_Click"},
+    {"NextVPort", Event::NextClick, "CmdNext_Click"},
+};
 
 inline const Handler& HandlerOf(Event event) {
-    for (const Handler& handler : Handlers()) {
+    for (const Handler& handler : kHandlers) {
         if (handler.event == event) return handler;
     }
     throw std::logic_error("no handler");

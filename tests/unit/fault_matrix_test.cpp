@@ -16,8 +16,6 @@ namespace vantrel::testing {
 namespace {
 
 using host::BusyWait;
-using sim::Fault;
-using sim::FaultMode;
 
 // What the host holds: compared before and after a failure.
 using HostState = std::vector<sim::SimDocument>;
@@ -33,12 +31,11 @@ struct ErrorKind {
 };
 
 // A host error as the host raises it (DISP_E_EXCEPTION, its scode and text),
-// the host's process gone from under a live reference, the RPC server gone,
-// and a host too busy to answer within the retry window.
+// the host's process gone from under a live reference, and a host too busy to
+// answer within the retry window.
 const std::vector<ErrorKind> kErrorKinds = {
     {"HostError", StatusCode(0x80210099), "Error in the drawing"},
     {"Disconnected", status::kDisconnected, "The object invoked has disconnected from its clients."},
-    {"ServerUnavailable", status::kServerUnavailable, "The RPC server is unavailable."},
     {"Busy", status::kCallRejected, "Call was rejected by callee."},
 };
 
@@ -50,11 +47,9 @@ const std::vector<ErrorKind> kAttachErrorKinds = {
     {"NoDocument", status::kNoActiveDocument, "Failed to get the Document object"},
 };
 
-// The window ready for the handler: loaded, Architectural listed, row 9
-// ("1/4=1'-0") selected, "Transparent" checked.
+// The window ready for the handler: loaded, Architectural listed, row 9 ("1/4=1'-0") selected.
 void Prepare(TestWindow& window, const Handler& handler) {
     window.controls.selectedRow = 9;
-    window.controls.transparentState = ui::kChecked;
     if (handler.event != Event::Load) {
         ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
         ASSERT_TRUE(window.controls.boxes.empty());
@@ -88,7 +83,7 @@ DryRun Dry(const Handler& handler) {
 // Every call the simulated host answers is made by some handler, so each is in the matrix.
 TEST(FaultMatrixCalls, AreEveryCallTheHostAnswers) {
     std::set<std::string> made;
-    for (const Handler& handler : Handlers()) {
+    for (const Handler& handler : kHandlers) {
         const DryRun run = Dry(handler);
         made.insert(run.calls.begin(), run.calls.end());
     }
@@ -116,7 +111,7 @@ void PrintTo(const MatrixCase& test, std::ostream* out) { *out << CaseName(test)
 
 std::vector<MatrixCase> AllCases() {
     std::vector<MatrixCase> cases;
-    for (const Handler& handler : Handlers()) {
+    for (const Handler& handler : kHandlers) {
         const std::vector<std::string> calls = Dry(handler).calls;
         for (std::size_t i = 0; i < calls.size(); ++i) {
             const auto occurrence =
@@ -135,11 +130,11 @@ struct FaultRun {
     FaultRun(const MatrixCase& test, const ErrorKind& kind, ui::MessageAnswer answer) {
         Prepare(window, *test.handler);
         attachedBefore = window.form->AcadDoc().get();
-        window.host->InjectFault(Fault{.call = test.call,
-                                       .number = kind.number,
-                                       .description = kind.description,
-                                       .mode = FaultMode::AfterCalls,
-                                       .afterCalls = test.occurrence});
+        window.host->InjectFault(sim::Fault{.call = test.call,
+                                            .number = kind.number,
+                                            .description = kind.description,
+                                            .mode = sim::FaultMode::AfterCalls,
+                                            .afterCalls = test.occurrence});
         window.controls.busyAnswer = answer;
         // A modal box lets timer ticks through; none may open a second box.
         window.controls.whileBoxOpen = [this, answer] {

@@ -30,39 +30,31 @@ std::vector<std::vector<std::string>> TableRows(int type) {
     return rows;
 }
 
-TEST(Load, PreparesTheDrawingAndListsArchitecturalDrawnOnceAfterTheFill) {
+// The load prepares the drawing and lists Architectural, drawn once after the
+// fill; the options replace the list without asking the host, other indexes
+// change nothing; with nothing selected "Ok" zooms nothing and ends.
+TEST(Load, ListsArchitecturalAndTheOptionsTheirTables) {
     TestWindow window;
     EXPECT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
     EXPECT_EQ(window.controls.rows, TableRows(0));
     EXPECT_EQ(window.controls.checkedOption, 0);
-    EXPECT_EQ(window.controls.rowChangesOutsideBrackets, 0);
-    EXPECT_FALSE(window.controls.rowChangesOpen);
-    EXPECT_TRUE(window.controls.boxes.empty());
+    EXPECT_TRUE(window.controls.rowChangesOutsideBrackets == 0 && !window.controls.rowChangesOpen);
     const auto& drawing = window.host->ActiveDocumentState();
     EXPECT_TRUE(drawing.activeSpace == 0 && drawing.mspace);
+    window.host->ClearJournal();
+    for (const int index : {1, 2, 3, 3, 0, 4, -1, 70000}) {
+        EXPECT_EQ(window.form->Raise(Event::OptionClick, index), EventOutcome::Running);
+        EXPECT_EQ(window.controls.rows, TableRows(index >= 0 && index < 4 ? index : 0)) << index;
+    }
+    EXPECT_EQ(window.form->Raise(Event::ListApply), EventOutcome::Running);
+    EXPECT_EQ(window.form->Raise(Event::OkClick), EventOutcome::Ended);
+    EXPECT_TRUE(window.host->Journal().empty() && window.controls.boxes.empty());
     // A failed preparation still leaves a window whose options fill the list.
     TestWindow unprepared("space paper\nviewport 1\n");
     EXPECT_EQ(unprepared.form->Raise(Event::Load), EventOutcome::Running);
     EXPECT_TRUE(unprepared.controls.rows.empty());
     unprepared.form->Raise(Event::OptionClick, 3);
     EXPECT_EQ(unprepared.controls.rows, TableRows(3));
-}
-
-TEST(Options, ReplaceTheListWithTheChosenTableWithoutAskingTheHostAndOthersChangeNothing) {
-    TestWindow window;
-    window.Loaded();
-    for (const int type : {1, 2, 3, 3, 0}) {
-        EXPECT_EQ(window.form->Raise(Event::OptionClick, type), EventOutcome::Running);
-        EXPECT_EQ(window.controls.rows, TableRows(type));
-    }
-    for (const int index : {4, -1, 70000}) {
-        EXPECT_EQ(window.form->Raise(Event::OptionClick, index), EventOutcome::Running);
-        EXPECT_EQ(window.controls.rows, TableRows(0)) << index;
-    }
-    // Nothing selected: "Ok" zooms nothing and ends, the double-click does nothing.
-    EXPECT_EQ(window.form->Raise(Event::ListApply), EventOutcome::Running);
-    EXPECT_EQ(window.form->Raise(Event::OkClick), EventOutcome::Ended);
-    EXPECT_TRUE(window.host->Journal().empty() && window.controls.boxes.empty());
 }
 
 TEST(EndAndTransparency, EndAtOnceAndSetTheWindowThenTheListWithoutTheHost) {
