@@ -3,13 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "base/Failure.h"
 #include "host/HostOperations.h"
 #include "host/RandomSource.h"
 #include "sim/SimulatedHost.h"

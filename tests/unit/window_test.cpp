@@ -1,6 +1,6 @@
-// The window's own behaviour over the simulated drawing: the list, the zoom to
-// a row, the current scale, the end, transparency, and failures of the
-// window's own controls.
+// The window's own behaviour over the simulated drawing: the list and the
+// options, the end, transparency, host actions before any attach, the tick's
+// attach, and failures of the window's own controls.
 #include <gtest/gtest.h>
 
 #include <new>
