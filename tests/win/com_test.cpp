@@ -247,7 +247,8 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         {[](auto& t) { t.Raise(0x80200001, 0, L"Bad \u00e9", true); }, nullptr, StatusCode(0x80200001), "Bad \xc3\xa9"},
         {[](auto& t) { t.Raise(0, 1001, L"Custom"); }, nullptr, StatusCode(0x80040200 + 1001), "Custom"},
         {[](auto& t) { t.Raise(0, 0, nullptr); }, nullptr, status::kDispException},
-        {[](auto& t) { t.Raise(0x8007000E, 0, nullptr); }, nullptr, status::kOutOfMemory},
+        {[](auto& t) { t.Raise(0x8007000E, 0, nullptr); }, nullptr, status::kOutOfMemory,
+         "."},  // the system's sentence
         // Paper space: every item once, in order, 64 to a Next, until a batch comes short (also with S_OK) or fails.
         {[](auto& t) { t.Enumerate(0, 0); }, "Next(64)"},
         {[](auto& t) { t.Enumerate(130, 130); }, "Next(64); Next(64); Next(64)"},
