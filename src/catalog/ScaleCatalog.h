@@ -2,6 +2,7 @@
 // exactly as stored; the zoom factor is what the host zoom applies.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,6 +14,9 @@ namespace vantrel::catalog {
 enum class ScaleType : int { Architectural = 0, Machine = 1, Civil = 2, Metric = 3 };
 inline constexpr int kScaleTypeCount = 4;
 
+// A row's display texts in the list's column order.
+using RowTexts = std::array<std::string_view, 6>;
+
 struct ScaleRow {
     std::string_view Label;
     std::string_view ScaleFactor;
@@ -21,6 +25,10 @@ struct ScaleRow {
     std::string_view LtScale;
     std::string_view DimStyle;
     double ZoomFactor;
+
+    [[nodiscard]] constexpr RowTexts Texts() const noexcept {
+        return {Label, ScaleFactor, TextSizeSmall, TextSizeLarge, LtScale, DimStyle};
+    }
 };
 
 // The ordered rows of one scale type; row i (1-based) is element i - 1.

@@ -3,10 +3,11 @@
 // Any call may throw vantrel::Failure.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+
+#include "catalog/ScaleCatalog.h"
 
 namespace vantrel::ui {
 
@@ -27,7 +28,7 @@ inline constexpr int kCheckClear = 0;
 inline constexpr int kChecked = 1;
 
 // A row of LVscales: its label, then the text of each further column.
-using RowTexts = std::array<std::string_view, 6>;
+using catalog::RowTexts;
 
 class Controls {
 public:

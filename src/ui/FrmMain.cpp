@@ -328,8 +328,7 @@ void FrmMain::Fill(catalog::ScaleType type) {
         std::int32_t position = 0;
         for (const catalog::ScaleRow& row : catalog::GetScaleTable(type)) {
             ++position;
-            controls_.AddRow(position, {row.Label, row.ScaleFactor, row.TextSizeSmall, row.TextSizeLarge, row.LtScale,
-                                        row.DimStyle});
+            controls_.AddRow(position, row.Texts());
         }
     });
 }

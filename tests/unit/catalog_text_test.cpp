@@ -73,11 +73,8 @@ TEST(Catalog, ListsEveryTableExactlyAsStored) {
     for (int type = 0; type < vantrel::catalog::kScaleTypeCount; ++type) {
         listing += std::string(vantrel::catalog::ScaleTypeName(static_cast<ScaleType>(type))) + "\n";
         for (const auto& row : GetScaleTable(static_cast<ScaleType>(type))) {
-            for (const std::string_view text :
-                 {row.Label, row.ScaleFactor, row.TextSizeSmall, row.TextSizeLarge, row.LtScale}) {
-                listing += std::string(text) + "|";
-            }
-            listing += std::string(row.DimStyle) + "\n";
+            for (const std::string_view text : row.Texts()) listing += std::string(text) + "|";
+            listing.back() = '\n';
         }
     }
     EXPECT_EQ(listing, kListing);

@@ -24,8 +24,8 @@ const Failure kInjectedFailure(kInjected, "Injected failure");
 std::vector<std::vector<std::string>> TableRows(int type) {
     std::vector<std::vector<std::string>> rows;
     for (const auto& row : catalog::GetScaleTable(static_cast<ScaleType>(type))) {
-        rows.push_back({std::string(row.Label), std::string(row.ScaleFactor), std::string(row.TextSizeSmall),
-                        std::string(row.TextSizeLarge), std::string(row.LtScale), std::string(row.DimStyle)});
+        const catalog::RowTexts texts = row.Texts();
+        rows.emplace_back(texts.begin(), texts.end());
     }
     return rows;
 }

@@ -92,8 +92,7 @@ TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) 
     // The load fills the Architectural table: the headers, then each row's texts.
     std::wstring shown, table = L"DWG Scales|Scale Factor|Text Size SM|Text Size LG|LTScale|Dimension Style|";
     for (const catalog::ScaleRow& r : catalog::GetScaleTable(catalog::ScaleType::Architectural)) {
-        for (const auto text : {r.Label, r.ScaleFactor, r.TextSizeSmall, r.TextSizeLarge, r.LtScale, r.DimStyle})
-            table += win::Utf16FromUtf8(text) + L"|";
+        for (const auto text : r.Texts()) table += win::Utf16FromUtf8(text) + L"|";
     }
     for (int row = -1; row < Rows(); ++row) {
         for (int c = 0; c < static_cast<int>(kColumnCount); ++c) {
