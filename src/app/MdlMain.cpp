@@ -37,8 +37,8 @@ private:
 // busy policy of the locator's calls.
 struct Program {
     std::shared_ptr<host::com::ComSession> session = std::make_shared<host::com::ComSession>();
-    std::unique_ptr<host::com::BusyHostRetry> busyRetry;
-    std::unique_ptr<host::HostLocator> locator;
+    host::com::BusyHostRetry busyRetry{session};
+    std::unique_ptr<host::HostLocator> locator = host::com::CreateComHostLocator(session);
     ui::win32::FrmMainWindow window;
     std::unique_ptr<ui::FrmMain> form;
 };
@@ -59,8 +59,6 @@ Program* g_frmMain = nullptr;
 void Main() {
     try {
         auto program = std::make_unique<Program>();
-        program->busyRetry = host::com::RegisterBusyHostRetry(program->session);
-        program->locator = host::com::CreateComHostLocator(program->session);
         program->window.Create(GetModuleHandleW(nullptr));
         program->form = std::make_unique<ui::FrmMain>(program->window, *program->locator);
         program->window.Attach(program->form.get());

@@ -135,7 +135,7 @@ struct ComTest : ::testing::Test {
             *result = Value(VT_UNKNOWN, reinterpret_cast<LONGLONG>(static_cast<IEnumVARIANT*>(paperSpace)));
             return paperSpace->AddRef(), S_OK;
         });
-        registration = host::com::RegisterBusyHostRetry(session);
+        registration = std::make_unique<host::com::BusyHostRetry>(session);
         ::CoRegisterMessageFilter(nullptr, &filter);
         ::CoRegisterMessageFilter(filter.Get(), nullptr);
     }

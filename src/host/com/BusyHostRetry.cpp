@@ -55,8 +55,4 @@ BusyHostRetry::~BusyHostRetry() {
     ::CoRegisterMessageFilter(previous_.Get(), nullptr);
 }
 
-std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry(std::shared_ptr<const ComSession> session) {
-    return std::make_unique<BusyHostRetry>(std::move(session));
-}
-
 }  // namespace vantrel::host::com

@@ -34,6 +34,5 @@ public:
 private:
     Microsoft::WRL::ComPtr<IMessageFilter> previous_;
 };
-std::unique_ptr<BusyHostRetry> RegisterBusyHostRetry(std::shared_ptr<const ComSession> session);
 
 }  // namespace vantrel::host::com
