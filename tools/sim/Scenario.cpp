@@ -27,16 +27,6 @@ std::string_view NextWord(std::string_view& rest) {
     return word;
 }
 
-template <class T>
-std::optional<T> ParseInteger(std::string_view text, int base = 10) {
-    T value{};
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc{} || end != text.data() + text.size() || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::optional<double> ParseDecimal(std::string_view text) {
     // Scenario decimals always use '.', whatever the locale.
     double value = 0.0;

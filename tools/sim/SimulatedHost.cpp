@@ -42,14 +42,6 @@ constexpr std::int32_t kHostObjectErased = StatusCode(0x80210065);       // an i
 constexpr std::string_view kHostProgId = "autocad.application";
 constexpr std::string_view kNoDocumentText = "Failed to get the Document object";
 
-std::string Number(double value) {
-    // The shortest text that gives back the exact double (1/48 included), in
-    // any locale of the program serving the host.
-    std::array<char, 40> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return {buffer.data(), result.ptr};
-}
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -193,7 +185,7 @@ public:
     }
 
     void ZoomScaled(double scale, int scaleType) override {
-        host_->Enter("Application.ZoomScaled", Number(scale) + ", " + std::to_string(scaleType));
+        host_->Enter("Application.ZoomScaled", ExactText(scale) + ", " + std::to_string(scaleType));
         if (!(scale > 0.0) || !std::isfinite(scale) || scaleType < 0 || scaleType > kScaledRelativeToPaper) {
             host_->Refuse(kHostInvalidInput, "Invalid input");
         }
@@ -334,6 +326,12 @@ std::shared_ptr<Document> ApplicationObject::ActiveDocument() {
 }
 
 }  // namespace
+
+std::string ExactText(double value) {
+    std::array<char, 40> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return {buffer.data(), result.ptr};
+}
 
 class SimulatedHost::LocatorImpl : public HostLocator {
 public:

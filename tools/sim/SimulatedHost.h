@@ -59,6 +59,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -162,6 +163,18 @@ bool IsViewport(const SimEntity& entity);
 std::optional<std::size_t> SheetViewport(const SimDocument& document);
 // A viewport of paper space other than the layout's own.
 bool IsFloatingViewport(const SimDocument& document, std::size_t index);
+
+// Numbers as the scenarios, the journals and simcad's commands write them: a
+// whole text as an integer, and the shortest text that gives back the exact
+// double (1/48 included), whatever the locale.
+template <class T>
+std::optional<T> ParseInteger(std::string_view text, int base = 10) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return value;
+}
+std::string ExactText(double value);
 
 // The statements a scenario and simcad's commands share: a fault,
 // "CALL NUMBER MODE [DESCRIPTION...]", and a call with a duration, "CALL MS".

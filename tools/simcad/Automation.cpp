@@ -3,7 +3,6 @@
 #include <oleauto.h>
 
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <span>
@@ -43,12 +42,6 @@ struct Member {
 struct ArgumentMismatch {
     std::size_t position;
 };
-
-std::string FormatDouble(double value) {
-    std::array<char, 32> text{};
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() ? std::string(text.data(), end) : std::string("?");
-}
 
 class DispatchObject;
 std::string Describe(const VARIANT& value);
@@ -284,10 +277,10 @@ std::string Describe(const VARIANT& given) {
             text = value.boolVal != VARIANT_FALSE ? "true" : "false";
             break;
         case VT_R4:
-            text = FormatDouble(static_cast<double>(value.fltVal));
+            text = sim::ExactText(static_cast<double>(value.fltVal));
             break;
         case VT_R8:
-            text = FormatDouble(value.dblVal);
+            text = sim::ExactText(value.dblVal);
             break;
         case VT_BSTR:
             text.assign(1, '"')

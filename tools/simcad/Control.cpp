@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <charconv>
 #include <cstdint>
 #include <sstream>
 #include <utility>
@@ -10,17 +9,6 @@
 #include "base/Failure.h"
 
 namespace vantrel::simcad {
-namespace {
-
-template <class Number>
-std::optional<Number> ParseNumber(std::string_view text, int base = 10) {
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-}  // namespace
 
 std::optional<Command> ParseCommand(std::string_view text) {
     std::istringstream words{std::string(text)};
@@ -37,7 +25,7 @@ std::optional<Command> ParseCommand(std::string_view text) {
     if (verb == "activate") {
         std::string number;
         words >> number;
-        const auto document = ParseNumber<std::size_t>(number);
+        const auto document = sim::ParseInteger<std::size_t>(number);
         if (!document || *document == 0) return std::nullopt;
         command.kind = CommandKind::Activate;
         command.document = *document;
