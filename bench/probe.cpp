@@ -79,7 +79,7 @@ HWND WaitForVantrel(const Process& vantrel, DWORD timeoutMs) {
 std::optional<std::string> MessageBoxText(DWORD processId) {
     const HWND box = MessageBoxOf(processId);
     if (box == nullptr) return std::nullopt;
-    return Text(box) + ": " + Text(GetDlgItem(box, 0xFFFF));
+    return BoxText(box);
 }
 
 std::optional<SIZE_T> PrivateBytes(HANDLE process) {

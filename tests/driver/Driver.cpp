@@ -100,6 +100,8 @@ std::string Text(HWND window) {
     return win::Utf8FromUtf16(text);
 }
 
+std::string BoxText(HWND box) { return Text(box) + ": " + Text(GetDlgItem(box, 0xFFFF)); }
+
 void Click(HWND button) {
     if (!button || !PostMessageW(button, BM_CLICK, 0, 0)) Fail("cannot click");
 }

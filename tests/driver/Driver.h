@@ -46,6 +46,7 @@ private:
 HWND TopLevel(DWORD processId, const wchar_t* title, const wchar_t* className = nullptr, bool visibleOnly = true);
 inline HWND MessageBoxOf(DWORD processId) { return TopLevel(processId, nullptr, L"#32770"); }
 std::string Text(HWND window);
+std::string BoxText(HWND box);  // a message box's "title: text"
 // Posted, so that a handler that opens a modal box does not hold the driver.
 void Click(HWND button);
 void PressKey(HWND target, WORD key);

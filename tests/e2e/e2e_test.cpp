@@ -18,12 +18,11 @@ constexpr Milliseconds kStartDeadline = 30s;
 constexpr Milliseconds kActionDeadline = 10s;
 constexpr char kNotRunning[] = "Vantrel: AutoCad Not Running";
 
-// The process's message box once one shows (null if none does), and its "title: text".
+// The process's message box once one shows (null if none does).
 HWND WaitForBox(DWORD processId, Milliseconds timeout = kActionDeadline) {
     HWND box = nullptr;
     return WaitFor([&] { return (box = MessageBoxOf(processId)) != nullptr; }, timeout) ? box : nullptr;
 }
-std::string BoxText(HWND box) { return Text(box) + ": " + Text(GetDlgItem(box, 0xFFFF)); }
 
 // Presses a button of the box (IDOK, IDRETRY, ...); true once the box is gone.
 bool Answer(HWND box, int id) {
@@ -49,9 +48,8 @@ struct Session {
     }
     HWND Button(const wchar_t* caption) const { return FindWindowExW(window, nullptr, L"Button", caption); }
     void Click(const wchar_t* caption) const { driver::Click(Button(caption)); }
-    auto WaitForBox(Milliseconds timeout = kActionDeadline) { return e2e::WaitForBox(app->Id(), timeout); }
     std::string AnswerBox() {  // the next box's text, once it is answered with OK; empty when none shows
-        const HWND box = WaitForBox();
+        const HWND box = WaitForBox(app->Id());
         const std::string text = box ? BoxText(box) : "";
         return box && Answer(box, IDOK) ? text : "";
     }
@@ -212,10 +210,10 @@ TEST_P(HostHolds, TheUserIsAskedOrToldTheHostIsGone) {
     ASSERT_TRUE(WaitFor([&] { return session.host.Count(std::string(held.call) + "(") > 0; }, kStartDeadline));
     const auto free = std::chrono::steady_clock::now() + 20500ms;
     ASSERT_TRUE(held.answer || (session.host.Send("exit"), session.host.Program().WaitForExit(kActionDeadline)));
-    HWND box = session.WaitForBox(45s);
+    HWND box = WaitForBox(session.app->Id(), 45s);
     if (!held.answer && box && BoxText(box).starts_with("App Error: ")) {  // the handler's report of the broken call
         ASSERT_TRUE(Answer(box, IDOK));
-        box = session.WaitForBox(45s);
+        box = WaitForBox(session.app->Id(), 45s);
     }
     ASSERT_TRUE(box) << session.host.CallsText();
     const std::string text = BoxText(box);
