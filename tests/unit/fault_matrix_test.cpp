@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -80,18 +81,9 @@ DryRun Dry(const Handler& handler) {
     return run;
 }
 
-// Every call the simulated host answers is made by some handler, so each is in the matrix.
-TEST(FaultMatrixCalls, AreEveryCallTheHostAnswers) {
-    std::set<std::string> made;
-    for (const Handler& handler : kHandlers) {
-        const DryRun run = Dry(handler);
-        made.insert(run.calls.begin(), run.calls.end());
-    }
-    EXPECT_EQ(made, std::set<std::string>(sim::kCallNames.begin(), sim::kCallNames.end()));
-}
-
 struct MatrixCase {
     const Handler* handler;
+    std::shared_ptr<const DryRun> plain;  // the handler without a fault
     std::string call;
     int occurrence;                    // 0: the handler's first call of this name
     std::size_t callIndex;             // its place among all the handler's calls
@@ -112,16 +104,24 @@ void PrintTo(const MatrixCase& test, std::ostream* out) { *out << CaseName(test)
 std::vector<MatrixCase> AllCases() {
     std::vector<MatrixCase> cases;
     for (const Handler& handler : kHandlers) {
-        const std::vector<std::string> calls = Dry(handler).calls;
+        const auto plain = std::make_shared<const DryRun>(Dry(handler));
+        const std::vector<std::string>& calls = plain->calls;
         for (std::size_t i = 0; i < calls.size(); ++i) {
             const auto occurrence =
                 static_cast<int>(std::count(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(i), calls[i]));
             const bool check =
                 calls[i] == "Entity.ObjectName" && i + 1 < calls.size() && calls[i + 1] == "Entity.Display";
-            cases.push_back({&handler, calls[i], occurrence, i, check});
+            cases.push_back({&handler, plain, calls[i], occurrence, i, check});
         }
     }
     return cases;
+}
+
+// Every call the simulated host answers is made by some handler, so each is in the matrix.
+TEST(FaultMatrixCalls, AreEveryCallTheHostAnswers) {
+    std::set<std::string> made;
+    for (const MatrixCase& test : AllCases()) made.insert(test.call);
+    EXPECT_EQ(made, std::set<std::string>(sim::kCallNames.begin(), sim::kCallNames.end()));
 }
 
 // Runs the handler with the call failing from the case's occurrence on, and
@@ -168,7 +168,7 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
     ASSERT_EQ(journal.size(), test.callIndex + 1);
     EXPECT_EQ(journal.back().call, test.call);
     EXPECT_FALSE(journal.back().result.empty());
-    EXPECT_TRUE(window.host->documents == Dry(handler).stateAtCall[test.callIndex])
+    EXPECT_TRUE(window.host->documents == test.plain->stateAtCall[test.callIndex])
         << "the host changed after the failing call";
     EXPECT_EQ(run.ticksUnderBox, std::vector<EventOutcome>(run.ticksUnderBox.size(), EventOutcome::Running));
     EXPECT_TRUE(run.waitsRight);
@@ -185,11 +185,12 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
         // the program; Retry once the host answers ends as if it never was busy.
         boxes = {kBusyBox};
         ends = handler.event == Event::Load ? EventOutcome::Ended : EventOutcome::Running;
-        DryRun plain = Dry(handler);
+        const DryRun& plain = *test.plain;
         FaultRun retried(test, kind, ui::MessageAnswer::Retry);
         EXPECT_EQ(retried.outcome, plain.outcome);
-        plain.boxes.insert(plain.boxes.begin(), kBusyBox);
-        EXPECT_EQ(retried.window.controls.boxes, plain.boxes);
+        std::vector<ShownBox> retriedBoxes{kBusyBox};
+        retriedBoxes.insert(retriedBoxes.end(), plain.boxes.begin(), plain.boxes.end());
+        EXPECT_EQ(retried.window.controls.boxes, retriedBoxes);
         // The same drawing but for views zoomed to the extents again, and the
         // viewport "Next VPort" activates: a retry draws anew.
         HostState end = retried.window.host->documents;
