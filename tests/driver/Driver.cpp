@@ -71,9 +71,12 @@ Process::Process(const std::wstring& program, const std::wstring& arguments) {
     std::wstring line = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                        &startup, &info_)) {
-        Fail("cannot start " + win::Utf8FromUtf16(program));
+    // Wine now and then refuses a start (ERROR_INTERNAL_ERROR) while the last program still goes away.
+    for (int attempt = 1; !CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                          nullptr, nullptr, &startup, &info_);
+         ++attempt) {
+        if (attempt == 3) Fail("cannot start " + win::Utf8FromUtf16(program));
+        Sleep(500);
     }
     AssignProcessToJobObject(job, info_.hProcess);
     ResumeThread(info_.hThread);

@@ -35,10 +35,9 @@ std::vector<std::size_t> Click(const std::string& scenario, int clicks, std::siz
         const auto& state = host->ActiveDocumentState();
         EXPECT_EQ(names, chosen.back() ? items + 1 : items);
         EXPECT_EQ(state.regenCount, regens + (chosen.back() ? 1 : 0));
-        if (chosen.back()) {  // switched on, even one that was off, and entered
-            EXPECT_TRUE(state.mspace && state.activeViewport == std::optional<std::size_t>(chosen.back() - 1));
-            EXPECT_TRUE(state.paperSpace[chosen.back() - 1].display);
-        }
+        // Switched on, even one that was off, and entered.
+        const std::size_t item = chosen.back();
+        EXPECT_TRUE(!item || (state.mspace && state.activeViewport == item - 1 && state.paperSpace[item - 1].display));
     }
     return chosen;
 }
