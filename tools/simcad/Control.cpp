@@ -31,6 +31,17 @@ std::optional<Command> ParseCommand(std::string_view text) {
         command.document = *document;
         return command;
     }
+    if (verb == "hang" || verb == "reject") {
+        // The whole host, not one call: "hang MS", "reject MS".
+        std::string number;
+        std::string extra;
+        words >> number >> extra;
+        const auto length = sim::ParseInteger<std::int64_t>(number);
+        if (!length || *length < 0 || !extra.empty()) return std::nullopt;
+        command.kind = verb == "hang" ? CommandKind::Hang : CommandKind::Reject;
+        command.delay = std::chrono::milliseconds(*length);
+        return command;
+    }
     std::string rest;
     std::getline(words >> std::ws, rest);
     if (verb == "fault") {
@@ -41,7 +52,10 @@ std::optional<Command> ParseCommand(std::string_view text) {
         return command;
     }
     if (verb == "busy" || verb == "refuse") {
-        // The host's message filter at the call level (see SimcadProtocol.h).
+        // A busy host's answer at the call level (see SimcadProtocol.h): both
+        // codes say "busy, try again", which the client does within its time.
+        // Invoke returns them itself, so they reach the caller alike under
+        // Wine, which never calls a caller's RetryRejectedCall, and Windows.
         const auto held = sim::ParseCallAndDuration(rest);
         if (!held) return std::nullopt;
         command.kind = CommandKind::Fault;
@@ -75,7 +89,7 @@ std::optional<Command> ParseCommand(std::string_view text) {
     return std::nullopt;
 }
 
-bool Apply(const Command& command, sim::SimulatedHost& host, Journal& journal) {
+bool Apply(const Command& command, sim::SimulatedHost& host, Journal& journal, BusyHost& busy) {
     switch (command.kind) {
         case CommandKind::Exit:
             // Like a crashed host: no revoke, no cleanup.
@@ -92,6 +106,12 @@ bool Apply(const Command& command, sim::SimulatedHost& host, Journal& journal) {
             return true;
         case CommandKind::Slow:
             host.SetSlowCall(command.call, command.delay);
+            return true;
+        case CommandKind::Hang:
+            busy.StartHang(command.delay);
+            return true;
+        case CommandKind::Reject:
+            busy.RejectFor(command.delay);
             return true;
         case CommandKind::UserMove:
             return host.ApplyUserMove(command.move);

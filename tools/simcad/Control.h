@@ -7,19 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "BusyHost.h"
 #include "Journal.h"
 #include "sim/SimulatedHost.h"
 
 namespace vantrel::simcad {
 
-enum class CommandKind { Exit, Quit, Activate, Fault, Slow, UserMove, ClearJournal };
+enum class CommandKind { Exit, Quit, Activate, Fault, Slow, Hang, Reject, UserMove, ClearJournal };
 
 struct Command {
     CommandKind kind = CommandKind::Quit;
     std::size_t document = 0;            // Activate: 1-based
     sim::Fault fault;                    // Fault (busy and refuse are faults too)
     std::string call;                    // Slow
-    std::chrono::milliseconds delay{0};  // Slow
+    std::chrono::milliseconds delay{0};  // Slow; Hang and Reject: how long
     std::string move;                    // UserMove: as SimulatedHost::ApplyUserMove takes it
 };
 
@@ -28,6 +29,6 @@ std::optional<Command> ParseCommand(std::string_view text);
 
 // Returns false when the command cannot apply (no such document, a move the
 // drawing does not allow). Exit does not return.
-bool Apply(const Command& command, sim::SimulatedHost& host, Journal& journal);
+bool Apply(const Command& command, sim::SimulatedHost& host, Journal& journal, BusyHost& busy);
 
 }  // namespace vantrel::simcad

@@ -19,10 +19,25 @@ inline constexpr wchar_t kWindowTitle[] = L"simcad \u2014 simulated CAD host";
 //   busy CALL MS               CALL is rejected for MS ms from the first call it
 //                              matches, as a host with a command or a dialog open
 //                              does: RPC_E_SERVERCALL_RETRYLATER (0x8001010A) from
-//                              Invoke, which the client may retry
-//   refuse CALL MS             the same with RPC_E_CALL_REJECTED (0x80010001): the
-//                              host refuses outright, not to be retried (a
+//                              Invoke, which the client retries
+//   refuse CALL MS             the same with RPC_E_CALL_REJECTED (0x80010001), the
+//                              code a caller gets when the host's message filter
+//                              rejects its call: a busy host too, retried by the
+//                              client within its time like the other (a
 //                              scenario's "fail CALL 0x80010001 for=MS" does the same)
+//   reject MS                  for MS ms from now, simcad's own OLE message filter
+//                              (HandleInComingCall) answers SERVERCALL_REJECTED to
+//                              every incoming call, whatever its object or member
+//                              (COM's remote IUnknown too); the caller gets
+//                              RPC_E_CALL_REJECTED. Each is journaled (see below).
+//                              0: the filter takes every call again from now
+//   hang MS                    simcad's main thread stops answering for MS ms from
+//                              now, as a host that runs a long command, loads a
+//                              big drawing, plots or runs a script: it does not
+//                              pump messages, so calls into it neither answer nor
+//                              get rejected until it is done, and its window and
+//                              these commands wait too. This command itself is
+//                              answered first. The end is journaled as kHangOverLine
 //   slow CALL MS               CALL takes MS ms to answer from now on (0: at once);
 //                              simcad answers nothing else meanwhile
 //   user MOVE                  the user's own move in the host, on the active
@@ -42,9 +57,16 @@ inline constexpr wchar_t kProgId[] = L"AutoCAD.Application";
 // returned, "ok" for none, "error 0x8021xxxx <description>" for a failure and
 // "rejected 0x8001010A" (busy) or "rejected 0x80010001" (refused) for a call the
 // host would not take. A zoom names the view it changed: "[viewport N]" (paper
-// space item N, 1-based), "[sheet]" or "[model]". The first line is kReadyLine,
-// written once the application object is in the running-object table. Control
-// commands are journaled as "-- <command>".
+// space item N, 1-based), "[sheet]" or "[model]". A call that the message filter
+// rejected ("reject MS") is journaled as
+//   "<sequence> <Interface>.<Method>() -> rejected by the message filter"
+// ("IDispatch.Invoke", "IEnumVARIANT.Next", "IRemUnknown.RemRelease", ...): the
+// filter sees the interface and the method, not the member or the arguments.
+// Lines without a sequence: the first line is kReadyLine, written once the
+// application object is in the running-object table; control commands are
+// journaled as "-- <command>"; the end of a hang as kHangOverLine.
 inline constexpr char kReadyLine[] = "ready";
+inline constexpr char kHangOverLine[] = "hang over";
+inline constexpr char kRejectedByFilterResult[] = "rejected by the message filter";
 
 }  // namespace vantrel::simcad

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Automation.h"
+#include "BusyHost.h"
 #include "Control.h"
 #include "Journal.h"
 #include "Registration.h"
@@ -46,6 +47,7 @@ constexpr UINT_PTR kShowJournalTimer = 1;
 struct Window {
     Server* server = nullptr;
     HWND list = nullptr;
+    BusyHost* busy = nullptr;  // once the host serves
 };
 
 void Complain(const std::wstring& text) {
@@ -76,16 +78,19 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         case WM_COPYDATA: {
             const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            if (state == nullptr || state->server == nullptr || data == nullptr || data->dwData != kCopyDataCommand ||
-                data->lpData == nullptr) {
+            if (state == nullptr || state->server == nullptr || state->busy == nullptr || data == nullptr ||
+                data->dwData != kCopyDataCommand || data->lpData == nullptr) {
                 return FALSE;
             }
             const std::string text(static_cast<const char*>(data->lpData), data->cbData);
             const std::optional<Command> command = ParseCommand(text);
             state->server->journal.Line("-- " + text + (command ? "" : " (not understood)"));
             if (!command) return FALSE;
-            return Apply(*command, *state->server->host, state->server->journal) ? TRUE : FALSE;
+            return Apply(*command, *state->server->host, state->server->journal, *state->busy) ? TRUE : FALSE;
         }
+        case BusyHost::kHangMessage:
+            if (state != nullptr && state->busy != nullptr) state->busy->Hang();
+            return 0;
         case WM_TIMER:
             if (wParam == kShowJournalTimer && state != nullptr && state->server != nullptr) {
                 state->server->journal.ShowWaitingLines();
@@ -209,10 +214,22 @@ int Run(const std::vector<std::wstring>& arguments) {
         }
         registered = true;
     }
+    // After the registration: the filter is for the calls simcad serves.
+    std::optional<BusyHost> busy;
+    try {
+        busy.emplace(window, journal);
+    } catch (const std::exception& error) {
+        Complain(vantrel::win::Utf16FromUtf8(error.what()));
+        if (registered) RevokeActiveObject(cookie, nullptr);
+        DestroyWindow(window);
+        return kNotRegistered;
+    }
+    state.busy = &*busy;
     journal.Line(kReadyLine);
 
     while (Pump(INFINITE)) {
     }
+    state.busy = nullptr;
 
     if (registered) RevokeActiveObject(cookie, nullptr);
     CoDisconnectObject(application.Get(), 0);
