@@ -153,6 +153,8 @@ Simcad::Simcad(const std::wstring& exe, const std::wstring& scenario, const std:
 }
 
 Simcad::~Simcad() {
+    // A hung simcad takes no command; the longest hang a test asks for is well under a minute.
+    (void)WaitFor([&] { return !Hanging() || !process_.Running(); }, 60s, 100ms);
     if (process_.Running() && Send("quit")) (void)process_.WaitForExit(10s);
     CloseHandle(file_);
 }
@@ -185,6 +187,8 @@ const std::vector<Simcad::Call>& Simcad::Calls() {
         const std::size_t space = line.find(' ');
         if (space > 0 && space != std::string::npos && line.find_first_not_of("0123456789") == space) {
             calls_.push_back({line.substr(space + 1), now});
+        } else {
+            notes_.push_back({line, now});
         }
     }
     return calls_;
@@ -201,6 +205,20 @@ std::string Simcad::CallsText() {
     std::string text;
     for (const Call& call : Calls()) text += call.text + "\n";
     return text;
+}
+
+const std::vector<Simcad::Call>& Simcad::Notes() {
+    Calls();
+    return notes_;
+}
+
+bool Simcad::Hanging() {
+    bool hanging = false;
+    for (const Call& note : Notes()) {
+        if (note.text.starts_with("-- hang ") && !note.text.ends_with("(not understood)")) hanging = true;
+        if (note.text == simcad::kHangOverLine) hanging = false;
+    }
+    return hanging;
 }
 
 }  // namespace vantrel::driver

@@ -67,13 +67,18 @@ public:
         double seenMs;     // NowMs() of the read that found it
     };
     Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal);  // until "ready"
-    ~Simcad();                                                                                   // "quit", else killed
+    ~Simcad();  // once a hang is over: "quit", else killed
     [[nodiscard]] bool Ready() const { return ready_; }
     Process& Program() { return process_; }
-    bool Send(std::string_view command);  // true when understood and applied
+    // True when understood and applied. Not during a hang: simcad answers no command then.
+    bool Send(std::string_view command);
     const std::vector<Call>& Calls();
     std::size_t Count(std::string_view fragment, std::size_t from = 0);  // calls at or after `from`
     std::string CallsText();
+    // The journal's lines that are not calls: "ready", "-- <command>", "hang over".
+    const std::vector<Call>& Notes();
+    // Whether the last "hang MS" simcad took is not over yet, as its journal says.
+    bool Hanging();
 
 private:
     std::wstring journal_;
@@ -81,6 +86,7 @@ private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
     std::string pending_;
     std::vector<Call> calls_;
+    std::vector<Call> notes_;
     bool ready_ = false;
 };
 
