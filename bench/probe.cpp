@@ -4,7 +4,7 @@
 //
 //   vantrel_bench.exe --vantrel EXE --simcad EXE --floor EXE --baseline EXE --sheet FILE
 //                     --work DIR [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...]
-//                     [--soak-seconds S] startup | footprint | growth | soak ...
+//                     [--soak-seconds S] startup | footprint | growth | soak | hang ...
 //
 // Paths may be Windows paths or Unix paths of the build (under Wine).
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -615,6 +616,93 @@ bool Growth(const Options& options) {
     return true;
 }
 
+// ---- a hung host ------------------------------------------------------------------
+
+// Long enough that a window stuck behind the host shows it plainly.
+constexpr int kHangMs = 10000;
+// How far into the hang a figure is taken: ticks come every second, so by
+// then one tick's attach waits on the host.
+constexpr DWORD kIntoTheHangMs = 1500;
+// Every wait of the phase ends: past the hang by this much, a figure is "no answer".
+constexpr DWORD kHangBoundMs = kHangMs + 5000;
+constexpr double kHangGoalMs = 100.0;
+// The same figures of the vantrel.exe whose ticks called the host on the
+// window's thread (commit a917f77), measured by this phase on 2026-12-06: the
+// COM wait of a call on the window's thread answers sent messages but
+// dispatches no input, so a click waits for the rest of the hang.
+constexpr char kHangBaselineAnswer[] = "median 0 ms, 0 to 1 (commit a917f77, 2026-12-06)";
+constexpr char kHangBaselineExit[] = "median 8508 ms, 8506 to 8515, the rest of the hang (commit a917f77, 2026-12-06)";
+
+struct HangFigures {
+    std::vector<double> answerMs;  // WM_NULL sent to its answer
+    std::vector<double> exitMs;    // Exit clicked to the end of the process
+    int unanswered = 0;            // no answer within kHangBoundMs
+    int notEnded = 0;              // not ended within kHangBoundMs
+};
+
+// simcad hangs for kHangMs; true once the hang is over again.
+bool HangAndWait(Simcad& simcad, const std::function<void()>& measure) {
+    if (!simcad.Send("hang " + std::to_string(kHangMs))) return false;
+    Sleep(kIntoTheHangMs);
+    measure();
+    return WaitFor([&] { return !simcad.Hanging(); }, Milliseconds(kHangBoundMs), 50ms);
+}
+
+// One vantrel.exe through two hangs: WM_NULL sent in the first, Exit clicked in the second.
+std::optional<std::string> HangOnce(const Options& options, Simcad& simcad, HangFigures& figures) {
+    Process vantrel(options.vantrel, L"");
+    const HWND window = WaitForVantrel(vantrel, kStartDeadlineMs);
+    if (window == nullptr) return "vantrel did not show its window";
+    const bool answerTaken = HangAndWait(simcad, [&] {
+        const double sent = NowMs();
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kHangBoundMs, &result) == 0) {
+            ++figures.unanswered;
+        }
+        figures.answerMs.push_back(NowMs() - sent);
+    });
+    if (!answerTaken) return "simcad's hang did not end";
+    if (!vantrel.Running() || MessageBoxOf(vantrel.Id()) != nullptr) return "vantrel ended or showed a box";
+    const HWND exit = FindWindowExW(window, nullptr, WC_BUTTONW, L"Exit");
+    const bool exitTaken = HangAndWait(simcad, [&] {
+        const double clicked = NowMs();
+        PostMessageW(exit, BM_CLICK, 0, 0);
+        if (!vantrel.WaitForExit(Milliseconds(kHangBoundMs))) ++figures.notEnded;
+        figures.exitMs.push_back(NowMs() - clicked);
+    });
+    if (!exitTaken) return "simcad's hang did not end";
+    return std::nullopt;
+}
+
+bool Hang(const Options& options) {
+    Simcad simcad(options.simcad, options.sheet, WorkFile(options, L"hang.journal"));
+    if (!simcad.Ready()) {
+        Say("hang: simcad did not come up");
+        return false;
+    }
+    HangFigures figures;
+    for (int run = 1; run <= options.runs; ++run) {
+        if (const std::optional<std::string> failed = HangOnce(options, simcad, figures)) {
+            Say("hang: run " + std::to_string(run) + " could not be measured: " + *failed);
+            return false;
+        }
+    }
+    const auto verdict = [](const std::vector<double>& values) {
+        return Median(values) <= kHangGoalMs ? std::string("met") : std::string("NOT met");
+    };
+    Say("hang: simcad hangs " + std::to_string(kHangMs / 1000) + " s (not answering, not pumping); each figure " +
+        std::to_string(kIntoTheHangMs) + " ms into a hang, a tick's attach waiting on the host; " +
+        std::to_string(options.runs) + " runs");
+    Say("hang: WM_NULL sent to the window (SendMessageTimeout) to its answer: " + Spread(figures.answerMs) + "; " +
+        std::to_string(figures.unanswered) + " not answered within " + std::to_string(kHangBoundMs) +
+        " ms; goal at most " + Fixed(kHangGoalMs, 0) + " ms median: " + verdict(figures.answerMs) +
+        "; baseline: " + kHangBaselineAnswer);
+    Say("hang: Exit clicked (posted) to the end of vantrel.exe's process: " + Spread(figures.exitMs) + "; " +
+        std::to_string(figures.notEnded) + " not ended within " + std::to_string(kHangBoundMs) + " ms; goal at most " +
+        Fixed(kHangGoalMs, 0) + " ms median: " + verdict(figures.exitMs) + "; baseline: " + kHangBaselineExit);
+    return true;
+}
+
 // ---- soak -----------------------------------------------------------------------
 
 // The process's windows, top-level and child: Wine's GetGuiResources reads 0
@@ -799,7 +887,7 @@ int wmain(int count, wchar_t** arguments) {
         std::fputs(
             "usage: vantrel_bench --vantrel EXE --simcad EXE --floor EXE --baseline EXE --sheet FILE --work DIR\n"
             "       [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...] [--soak-seconds S]\n"
-            "       startup|footprint|growth|soak...\n",
+            "       startup|footprint|growth|soak|hang...\n",
             stderr);
         return 2;
     }
@@ -815,6 +903,8 @@ int wmain(int count, wchar_t** arguments) {
                 all = Growth(*options) && all;
             } else if (phase == "soak") {
                 all = Soak(*options) && all;
+            } else if (phase == "hang") {
+                all = Hang(*options) && all;
             } else {
                 Say("unknown phase " + phase);
                 all = false;
