@@ -42,6 +42,12 @@ void SendItem(HWND list, UINT message, WPARAM wParam, Item& item) {
     if (!done) Fail("list message " + std::to_string(message) + " failed");
 }
 
+// The journal of an earlier run is removed before simcad starts writing it.
+std::wstring FreshJournal(const std::wstring& journal) {
+    DeleteFileW(journal.c_str());
+    return journal;
+}
+
 }  // namespace
 
 bool WaitFor(const std::function<bool()>& condition, Milliseconds timeout, Milliseconds poll) {
@@ -84,8 +90,13 @@ Process::Process(const std::wstring& program, const std::wstring& arguments) {
 }
 
 Process::~Process() {
-    if (Running() && TerminateProcess(info_.hProcess, 99)) (void)WaitForExit(10s);
+    (void)Kill();
     CloseHandle(info_.hProcess);
+}
+
+bool Process::Kill() const {
+    if (!Running()) return true;
+    return TerminateProcess(info_.hProcess, 99) && WaitForExit(10s);
 }
 
 HWND TopLevel(DWORD processId, const wchar_t* title, const wchar_t* className, bool visibleOnly) {
@@ -147,9 +158,12 @@ void DoubleClickRow(HWND list, int row) {
 }
 
 Simcad::Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal)
-    : journal_((DeleteFileW(journal.c_str()), journal)),
-      process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"") {
-    WaitFor([&] { return (Calls(), ready_) || !process_.Running(); }, 60s);
+    : journal_(FreshJournal(journal)), process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"") {
+    const auto readyOrGone = [&] {
+        Calls();
+        return ready_ || !process_.Running();
+    };
+    WaitFor(readyOrGone, 60s);
 }
 
 Simcad::~Simcad() {

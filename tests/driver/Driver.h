@@ -32,6 +32,8 @@ public:
     [[nodiscard]] bool WaitForExit(Milliseconds timeout) const {
         return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
     }
+    // Ends the program at once, as a crash does; true once it is gone.
+    bool Kill() const;
     [[nodiscard]] DWORD ExitCode() const {  // STILL_ACTIVE while running
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(info_.hProcess, &code);
