@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include <objbase.h>
-
 #include <memory>
 
-#include "host/com/ComHost.h"
+#include "host/HostLink.h"
+#include "host/com/ComHostThread.h"
 #include "host/com/ComObjects.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
@@ -14,31 +13,16 @@
 namespace vantrel::app {
 namespace {
 
-// COM on the UI thread, an STA, for as long as the program runs: the host's
-// objects are apartment-threaded. If it cannot start, registering the
-// busy-host filter fails in Main, which passes that over: no window is made
-// and the program ends at once, without a message.
-class ComApartment {
-public:
-    ComApartment() noexcept : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
-};
-
 // The process-wide FrmMain: created on first use (start-up) and never
-// destroyed; the end of the program exits the process around it. The
-// busy-host filter is registered before the first host call and follows the
-// busy policy of the locator's calls.
+// destroyed; the end of the program exits the process around it. The window's
+// thread makes no host call: the host thread, with a COM apartment of its
+// own, makes them all. If that thread cannot start, Main passes the failure
+// over: no window is made and the program ends at once, without a message.
 struct Program {
-    std::shared_ptr<host::com::ComSession> session = std::make_shared<host::com::ComSession>();
-    host::com::BusyHostRetry busyRetry{session};
-    std::unique_ptr<host::HostLocator> locator = host::com::CreateComHostLocator(session);
+    host::com::ComHostThread hostThread;
+    std::unique_ptr<host::HostLocator> locator =
+        host::com::CreateComHostLocator(std::make_shared<host::com::ComSession>());
+    host::HostLink link{*locator, hostThread};
     ui::win32::FrmMainWindow window;
     std::unique_ptr<ui::FrmMain> form;
 };
@@ -47,7 +31,8 @@ Program* g_frmMain = nullptr;
 
 // The end of the program, from every route (Exit, Ok, the frame, a failed
 // attach): Timer1 stops, the host references are released, the process
-// exits. Nothing of the program runs after it.
+// exits. Nothing of the program runs after it; a host thread held by a call
+// that gets no answer ends with the process.
 [[noreturn]] void EndProgram() {
     g_frmMain->window.StopTimer();
     g_frmMain->form->ReleaseHost();
@@ -60,7 +45,12 @@ void Main() {
     try {
         auto program = std::make_unique<Program>();
         program->window.Create(GetModuleHandleW(nullptr));
-        program->form = std::make_unique<ui::FrmMain>(program->window, *program->locator);
+        ui::win32::FrmMainWindow* const window = &program->window;
+        program->hostThread.AnswerTo(window->Handle(), ui::win32::kHostAnswerMessage);
+        program->hostThread.SetWaitingWindow(
+            [window](const MSG& message) { return window->AdmitsWhileWaiting(message); },
+            [window](bool inFlight) { window->ShowActionInFlight(inFlight); });
+        program->form = std::make_unique<ui::FrmMain>(program->window, program->link);
         program->window.Attach(program->form.get());
         program->window.SetEndAction(EndProgram);
         g_frmMain = program.release();
@@ -87,7 +77,6 @@ int RunEventLoop() {
 }
 
 int Run() {
-    const ComApartment com;
     Main();
     return RunEventLoop();
 }

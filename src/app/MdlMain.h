@@ -1,5 +1,5 @@
-// The start of the program: COM on the UI thread, the one window FrmMain, its
-// load, and the event loop that the program then lives in.
+// The start of the program: the host thread, the one window FrmMain, its load,
+// and the event loop that the program then lives in.
 #pragma once
 
 namespace vantrel::app {
@@ -12,7 +12,7 @@ void Main();
 // window.
 int RunEventLoop();
 
-// What wWinMain runs: COM set up, Main, the event loop.
+// What wWinMain runs: Main, then the event loop.
 int Run();
 
 }  // namespace vantrel::app

@@ -4,17 +4,17 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
 
 namespace vantrel {
 
-class Failure : public std::runtime_error {
+class Failure : public std::exception {
 public:
-    Failure(std::int32_t number, std::string description)
-        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+    Failure(std::int32_t number, std::string description) : number_(number), description_(std::move(description)) {}
 
+    [[nodiscard]] const char* what() const noexcept override { return description_.c_str(); }
     [[nodiscard]] std::int32_t Number() const noexcept { return number_; }
     [[nodiscard]] const std::string& Description() const noexcept { return description_; }
 

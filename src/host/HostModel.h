@@ -70,18 +70,11 @@ public:
     virtual void Regen(int which) = 0;
 };
 
-// How long a call that a busy host rejects is tried again before it fails
-// with a busy status: the load and the user's actions wait a few seconds
-// (the window keeps painting); a timer tick does not wait at all.
-enum class BusyWait { Patient, Immediate };
-
 // The running-object lookup: finds a running instance only, never starts one.
 class HostLocator {
 public:
     virtual ~HostLocator() = default;
     virtual std::shared_ptr<Application> GetRunningApplication(std::string_view progId) = 0;
-    // Applies to every call made through the objects of this locator from now on.
-    virtual void SetBusyWait(BusyWait wait) = 0;
 };
 
 }  // namespace vantrel::host

@@ -22,8 +22,8 @@ constexpr std::string_view kNoViewportOnText =
     "No viewport is switched on in this layout. Switch one on to zoom to a scale.";
 constexpr std::string_view kViewportLockedText = "The active viewport is locked. Unlock it to change its scale.";
 constexpr std::string_view kHostBusyText =
-    "AutoCAD is busy: a command or a dialog is open in it.\r\n\r\n"
-    "Finish it there, then choose Retry; or choose Cancel.";
+    "AutoCAD is busy or not answering: a command, a dialog or a long operation is running in it.\r\n\r\n"
+    "Choose Retry to wait for it again, or Cancel to stop waiting.";
 constexpr std::uint8_t kTranslucentWindow = 186;
 constexpr std::uint8_t kTranslucentList = 100;
 constexpr std::uint8_t kOpaque = 255;
@@ -65,6 +65,7 @@ constexpr std::array<EventHandler, kEventCount> kEventHandlers{{
          int cancel = 0;
          form.Form_Unload(cancel);
      }},
+    {Event::HostAnswer, "Timer1_Timer", [](FrmMain& form, int) { form.HostAnswered(); }},
 }};
 
 constexpr bool InEventOrder() {
@@ -101,21 +102,6 @@ std::string_view RefusalText(host::ZoomOutcome outcome) noexcept {
     return {};
 }
 
-// A timer tick never waits for a busy host; what it interrupts goes on with
-// the wait it had.
-class ImmediateBusyWait {
-public:
-    explicit ImmediateBusyWait(host::HostLocator& locator) : locator_(locator) {
-        locator_.SetBusyWait(host::BusyWait::Immediate);
-    }
-    ~ImmediateBusyWait() { locator_.SetBusyWait(host::BusyWait::Patient); }
-    ImmediateBusyWait(const ImmediateBusyWait&) = delete;
-    ImmediateBusyWait& operator=(const ImmediateBusyWait&) = delete;
-
-private:
-    host::HostLocator& locator_;
-};
-
 // Counts the program's open message boxes, also when showing one throws.
 class OpenBox {
 public:
@@ -130,7 +116,7 @@ private:
 
 }  // namespace
 
-FrmMain::FrmMain(Controls& controls, host::HostLocator& locator) : controls_(controls), locator_(locator) {}
+FrmMain::FrmMain(Controls& controls, host::HostLink& link) : controls_(controls), link_(link) {}
 
 EventOutcome FrmMain::Raise(Event event, int index) {
     const EventHandler& handler = kEventHandlers[static_cast<std::size_t>(event)];
@@ -159,7 +145,7 @@ void FrmMain::ReleaseHost() noexcept {
 
 void FrmMain::Form_Load() {
     Guarded(*this, "Form_Load", [this] {
-        const bool prepared = Patiently([this] {
+        const bool prepared = AsOneAction([this] {
             AcadProj();
             host::PrepareDrawing(*Doc());
         });
@@ -205,7 +191,7 @@ void FrmMain::CmdExit_Click() {
 void FrmMain::CmdGetscale_Click() {
     Guarded(*this, "CmdGetScale_Click", [this] {
         double scale = 0.0;
-        if (!Patiently([this, &scale] { scale = host::ActiveViewportScale(*Doc()); })) {
+        if (!AsOneAction([this, &scale] { scale = host::ActiveViewportScale(*Doc()); })) {
             return;
         }
         const bool architectural = controls_.IsOptionChecked(static_cast<int>(ScaleType::Architectural));
@@ -218,7 +204,7 @@ void FrmMain::CmdGetscale_Click() {
 }
 
 void FrmMain::CmdNext_Click() {
-    Guarded(*this, "CmdNext_Click", [this] { Patiently([this] { host::ActivateRandomViewport(*Doc(), random_); }); });
+    Guarded(*this, "CmdNext_Click", [this] { AsOneAction([this] { host::ActivateRandomViewport(*Doc(), random_); }); });
 }
 
 void FrmMain::ChkTransparent_Click() {
@@ -236,13 +222,22 @@ void FrmMain::LVscales_DblClick() { scales(); }
 void FrmMain::Timer1_Timer() {
     // Never a second box over one of ours: while "AutoCad Not Running" is
     // open the program is already on its way out, and while the busy box is
-    // open the user decides.
-    if (openMessageBoxes_ > 0) {
+    // open the user decides. A tick never waits: while the host thread is
+    // still on an earlier call, or an action is in flight, it is skipped.
+    if (openMessageBoxes_ > 0 || link_.Busy()) {
         return;
     }
-    const ImmediateBusyWait immediate(locator_);
-    AcadProj();
+    link_.AttachInBackground([this](const host::AttachOutcome& outcome) {
+        // An answer that arrives under one of our boxes or during an action
+        // is dropped: the action holds its own references, and the next tick
+        // asks again.
+        if (openMessageBoxes_ == 0 && !link_.InAction()) {
+            UseAttachment(outcome);
+        }
+    });
 }
+
+void FrmMain::HostAnswered() { link_.DeliverAnswers(); }
 
 void FrmMain::Form_Unload(int& cancel) {
     cancel = 0;  // an unload is never refused
@@ -250,19 +245,28 @@ void FrmMain::Form_Unload(int& cancel) {
 }
 
 void FrmMain::AcadProj() {
+    host::AttachOutcome outcome;
     try {
-        host::Attachment attachment = host::Attach(locator_);
-        acadApp_ = std::move(attachment.application);
-        acadDoc_ = std::move(attachment.document);
+        outcome.attachment = host::Attach(link_.Locator());
+    } catch (const std::exception&) {
+        outcome.failure = std::current_exception();
+    }
+    UseAttachment(outcome);
+}
+
+void FrmMain::UseAttachment(const host::AttachOutcome& outcome) {
+    try {
+        if (outcome.failure) {
+            std::rethrow_exception(outcome.failure);
+        }
+        acadApp_ = outcome.attachment.application;
+        acadDoc_ = outcome.attachment.document;
         return;
     } catch (const Failure& failure) {
-        // A busy host is still there, never "not running": a tick keeps what
-        // it has and tries again at the next; the load asks the user.
+        // A busy host is still there, never "not running": the attachment
+        // stays as it is until the next tick.
         if (IsBusyStatus(failure.Number())) {
-            if (acadDoc_) {
-                return;
-            }
-            throw;
+            return;
         }
     } catch (const std::exception&) {
     }
@@ -290,7 +294,7 @@ bool FrmMain::scales() {
             continue;
         }
         host::ZoomOutcome outcome = host::ZoomOutcome::Zoomed;
-        if (!Patiently([&] { outcome = host::ZoomActiveViewport(*document, *factor); })) {
+        if (!AsOneAction([&] { outcome = host::ZoomActiveViewport(*document, *factor); })) {
             return false;
         }
         if (outcome != host::ZoomOutcome::Zoomed) {

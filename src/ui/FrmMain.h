@@ -10,6 +10,7 @@
 
 #include "base/Failure.h"
 #include "catalog/ScaleCatalog.h"
+#include "host/HostLink.h"
 #include "host/HostModel.h"
 #include "host/RandomSource.h"
 #include "ui/Controls.h"
@@ -33,8 +34,9 @@ enum class Event {
     ListApply,         // LVscales_DblClick (double-click of a row)
     TimerTick,         // Timer1_Timer
     Close,             // the frame or the system closes the window: Form_Unload
+    HostAnswer,        // a tick's attach was answered on the host thread
 };
-inline constexpr std::size_t kEventCount = 10;
+inline constexpr std::size_t kEventCount = 11;
 
 enum class EventOutcome {
     Running,  // the program goes on
@@ -47,7 +49,7 @@ struct ProgramEnd {};
 
 class FrmMain {
 public:
-    FrmMain(Controls& controls, host::HostLocator& locator);
+    FrmMain(Controls& controls, host::HostLink& link);
 
     // The event loop's entry: runs the event's handler from the event table. A
     // failure that no guard catches is reported under the handler's own name
@@ -68,6 +70,7 @@ public:
     void LVscales_DblClick();
     void Timer1_Timer();
     void Form_Unload(int& cancel);
+    void HostAnswered();
 
     // The window's procedures.
     void AcadProj();
@@ -94,29 +97,26 @@ private:
     MessageAnswer ShowMessage(std::string_view text, std::string_view title, MessageStyle style);
     // AcadDoc, or failure 91 when no attach has filled it.
     std::shared_ptr<host::Document> Doc();
-    // The host stayed busy for the whole wait of a call: Retry or Cancel.
+    // The host stayed busy or silent for the action's whole budget: Retry or Cancel.
     bool AskRetryWhileBusy();
-    // Runs a host action; while it fails because the host is busy, asks the
-    // user whether to try it again. False when the user cancelled.
-    template <class Action>
-    bool Patiently(Action&& action) {
-        for (;;) {
-            try {
-                action();
-                return true;
-            } catch (const Failure& failure) {
-                if (!IsBusyStatus(failure.Number())) {
-                    throw;
-                }
-            }
-            if (!AskRetryWhileBusy()) {
-                return false;
-            }
+    // Runs host calls as one action, with one budget for all of them. False
+    // when the user gave up on a busy or silent host: nothing more was sent.
+    template <class Body>
+    bool AsOneAction(Body&& body) {
+        const host::HostLink::Action action(link_, [this] { return AskRetryWhileBusy(); });
+        try {
+            body();
+            return true;
+        } catch (const host::ActionCancelled&) {
+            return false;
         }
     }
+    // Keeps an attach's application and document; a busy host keeps the
+    // previous ones, any other failure is "AutoCad Not Running" and the end.
+    void UseAttachment(const host::AttachOutcome& outcome);
 
     Controls& controls_;
-    host::HostLocator& locator_;
+    host::HostLink& link_;
     host::RandomSource random_;
     std::shared_ptr<host::Application> acadApp_;
     std::shared_ptr<host::Document> acadDoc_;

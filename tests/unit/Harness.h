@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/SimulatedHost.h"
+#include "sim/SimulatedHostThread.h"
 #include "ui/Controls.h"
 #include "ui/ErrorReport.h"
 #include "ui/FrmMain.h"
@@ -115,7 +116,9 @@ inline constexpr const char* kSheetScenario =
 struct TestWindow {
     explicit TestWindow(const std::string& scenario = kSheetScenario)
         : host(sim::SimulatedHost::FromScenario(scenario)),
-          form(std::make_unique<ui::FrmMain>(controls, host->Locator())) {}
+          thread(*host),
+          link(host->Locator(), thread),
+          form(std::make_unique<ui::FrmMain>(controls, link)) {}
     // Loaded, with the journal and the boxes of the load cleared.
     TestWindow& Loaded() {
         form->Raise(Event::Load);
@@ -123,9 +126,20 @@ struct TestWindow {
         controls.boxes.clear();
         return *this;
     }
+    // Raises the event as the native window does. A tick's attach, once the
+    // host thread has answered it, comes back as an event of its own.
+    EventOutcome Raise(Event event) {
+        const EventOutcome outcome = form->Raise(event);
+        if (event != Event::TimerTick || outcome == EventOutcome::Ended || !thread.Idle()) {
+            return outcome;
+        }
+        return form->Raise(Event::HostAnswer);
+    }
 
     std::shared_ptr<sim::SimulatedHost> host;
     RecordingControls controls;
+    sim::SimulatedHostThread thread;
+    host::HostLink link;
     std::unique_ptr<ui::FrmMain> form;
 };
 
@@ -162,8 +176,8 @@ inline const ShownBox kModelTabBox{"The Model tab is active. Switch to a layout 
 inline const ShownBox kNoViewportOnBox{"No viewport is switched on in this layout. Switch one on to zoom to a scale."};
 inline const ShownBox kLockedBox{"The active viewport is locked. Unlock it to change its scale."};
 inline const ShownBox kBusyBox{
-    "AutoCAD is busy: a command or a dialog is open in it.\r\n\r\nFinish it there, then choose Retry; or choose "
-    "Cancel.",
+    "AutoCAD is busy or not answering: a command, a dialog or a long operation is running in it.\r\n\r\n"
+    "Choose Retry to wait for it again, or Cancel to stop waiting.",
     "Vantrel", MessageStyle::RetryCancel};
 
 }  // namespace vantrel::testing

@@ -100,7 +100,7 @@ TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
     TestWindow window(std::string(kSheetScenario) + "document Other\nspace paper\nviewport 1\nviewport 0.02 active\n");
     window.Loaded();
     window.host->activeDocument = 1;
-    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_EQ(window.Raise(Event::TimerTick), EventOutcome::Running);
     EXPECT_EQ(window.host->Journal().size(), 2u);  // the attach, nothing more
     window.controls.checkedOption = 3;
     window.controls.decimalSeparator = ",";
@@ -145,7 +145,7 @@ TEST(Reporting, AFailedBoxIsSwallowedAndTheEndDuringABoxStillEnds) {
     // The failed box does not count as open: a tick still notices a gone host.
     window.controls.FailFrom("ShowMessage", 1000000, [] {});
     window.host->running = false;
-    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Ended);
+    EXPECT_EQ(window.Raise(Event::TimerTick), EventOutcome::Ended);
     EXPECT_EQ(window.controls.boxes, (std::vector<ShownBox>{kNotRunningBox}));
 
     TestWindow ending;

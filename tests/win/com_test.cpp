@@ -12,7 +12,6 @@
 
 #include "base/Failure.h"
 #include "host/HostOperations.h"
-#include "host/com/ComHost.h"
 #include "host/com/ComObjects.h"
 #include "win/ComObject.h"
 
@@ -135,14 +134,10 @@ struct ComTest : ::testing::Test {
             *result = Value(VT_UNKNOWN, reinterpret_cast<LONGLONG>(static_cast<IEnumVARIANT*>(paperSpace)));
             return paperSpace->AddRef(), S_OK;
         });
-        registration = std::make_unique<host::com::BusyHostRetry>(session);
-        ::CoRegisterMessageFilter(nullptr, &filter);
-        ::CoRegisterMessageFilter(filter.Get(), nullptr);
     }
     void TearDown() override {
         for (Stub* stub : {application, document, viewport, paperSpace}) stub->ExpectAllBack();
         for (Stub* line : lines) line->ExpectAllBack();
-        registration.reset();
         ::CoUninitialize();
     }
     std::shared_ptr<host::Application> App() { return host::com::WrapApplication(application, session); }
@@ -182,30 +177,6 @@ struct ComTest : ::testing::Test {
         EXPECT_EQ(names, expected);
     }
 
-    // ZoomExtents refused `refusals` times (-1: always) with `code`: tried `attempts` times (0: a few, until
-    // the bound), and the message filter retries as long.
-    void Busy(HRESULT code, bool asException, int refusals, int attempts,
-              host::BusyWait wait = host::BusyWait::Patient) {
-        locator->SetBusyWait(wait);
-        session->busy.boundMs = refusals < 0 ? 300 : session->busy.boundMs;
-        int tried = 0;
-        application->Member("ZoomExtents", [&, code, asException, refusals](auto&, auto*, EXCEPINFO* info) {
-            if (++tried > refusals && refusals >= 0) return S_OK;
-            return asException ? (info->scode = code, DISP_E_EXCEPTION) : code;
-        });
-        const ULONGLONG start = ::GetTickCount64();
-        std::string text;
-        const std::int32_t failure = FailureOf([&] { App()->ZoomExtents(); }, &text);
-        EXPECT_TRUE(attempts ? tried == attempts : tried > 1 && tried < 9 && ::GetTickCount64() >= start + 300)
-            << tried;
-        const DWORD reject = code == RPC_E_SERVERCALL_RETRYLATER ? SERVERCALL_RETRYLATER : SERVERCALL_REJECTED;
-        for (const DWORD elapsed : {0UL, session->busy.boundMs - 1, session->busy.boundMs}) {
-            EXPECT_EQ(filter->RetryRejectedCall(nullptr, elapsed, reject) != host::com::kCancelCall,
-                      tried > 1 && elapsed < session->busy.boundMs);
-        }
-        if (failure != 0) throw Failure(failure, text);
-    }
-
     // ZoomExtents raises a host exception: its scode, wCode and text, filled in at once or by the deferred fill-in.
     void Raise(std::uint32_t scode, WORD wCode, const wchar_t* text, bool later = false) {
         application->Member("ZoomExtents", [=](auto&, auto*, EXCEPINFO* info) {
@@ -218,8 +189,6 @@ struct ComTest : ::testing::Test {
 
     std::shared_ptr<host::com::ComSession> session = std::make_shared<host::com::ComSession>();
     std::unique_ptr<host::HostLocator> locator = host::com::CreateComHostLocator(session);
-    std::unique_ptr<host::com::BusyHostRetry> registration;
-    Microsoft::WRL::ComPtr<IMessageFilter> filter;
     Stub* application = new Stub;
     Stub* document = new Stub;
     Stub* viewport = new Stub;
@@ -256,14 +225,8 @@ TEST_F(ComTest, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         {[](auto& t) { t.Enumerate(3, 0, E_OUTOFMEMORY); }, "Next(64)", status::kOutOfMemory},
         {[](auto& t) { t.paperSpace->Member("_NewEnum", Gives(Value(VT_EMPTY))), t.Enumerate(3, 0); },
          "_NewEnum METHOD|GET() -> result", status::kTypeMismatch, "no enumerator"},
-        // A busy host is retried (invoke path and filter alike) only if it says later and the call may wait.
-        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, false, 3, 4); }, nullptr},
-        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, true, 3, 4); }, nullptr},
-        {[](auto& t) { t.Busy(RPC_E_CALL_REJECTED, false, 3, 1); }, nullptr, status::kCallRejected},
-        {[](auto& t) { t.Busy(E_FAIL, true, 3, 1); }, nullptr, status::kFail},
-        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, false, 3, 1, host::BusyWait::Immediate); }, nullptr,
-         status::kRetryLater},
-        {[](auto& t) { t.Busy(RPC_E_SERVERCALL_RETRYLATER, true, -1, 0); }, nullptr, status::kRetryLater},
+        // A call the host rejects is made once: the host link sends it again.
+        {[](auto& t) { t.Raise(0x8001010A, 0, nullptr); }, "ZoomExtents METHOD() -> result", status::kRetryLater},
         {[](auto& t) { t.locator->GetRunningApplication("Vantrel.NotRegistered"); }, "", status::kClassString},
         {[](auto& t) { t.locator->GetRunningApplication("Scripting.Dictionary"); }, "", status::kUnavailable},  // idle
         {[](auto& t) { t.document->Member("ActiveSpace", Gives(t.viewport)), t.Doc()->ActiveSpace(); }, nullptr,

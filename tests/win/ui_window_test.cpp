@@ -12,6 +12,7 @@
 
 #include "catalog/ScaleCatalog.h"
 #include "sim/SimulatedHost.h"
+#include "sim/SimulatedHostThread.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
 #include "win/Utf16.h"
@@ -53,7 +54,9 @@ protected:
     FrmMainWindow window;
     std::shared_ptr<sim::SimulatedHost> host =
         sim::SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 1/48 active\n");
-    FrmMain form{window, host->Locator()};
+    sim::SimulatedHostThread thread{*host};
+    host::HostLink link{host->Locator(), thread};
+    FrmMain form{window, link};
     int ends = 0;
 };
 

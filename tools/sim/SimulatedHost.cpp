@@ -348,13 +348,16 @@ public:
         return host_.ApplicationObject();
     }
 
-    void SetBusyWait(BusyWait wait) override { host_.busyWait_ = wait; }
-
 private:
     SimulatedHost& host_;
 };
 
-SimulatedHost::SimulatedHost() : locator_(std::make_unique<LocatorImpl>(*this)) {}
+SimulatedHost::SimulatedHost()
+    : time{[] { return std::chrono::steady_clock::now(); },
+           [](std::chrono::steady_clock::duration length) { std::this_thread::sleep_for(length); }},
+      locator_(std::make_unique<LocatorImpl>(*this)) {}
+
+void SimulatedHost::Hang(std::chrono::steady_clock::duration length) { hungUntil_ = time.now() + length; }
 SimulatedHost::~SimulatedHost() = default;
 
 std::shared_ptr<SimulatedHost> SimulatedHost::Create() { return std::make_shared<SimulatedHost>(); }
@@ -412,9 +415,12 @@ void SimulatedHost::Enter(std::string_view call, std::string arguments) {
         const JournalEntry entry = journal_.back();  // onCall may clear the journal
         onCall(entry);
     }
+    if (const auto now = time.now(); now < hungUntil_) {
+        time.pass(hungUntil_ - now);
+    }
     for (const auto& [slowCall, delay] : slowCalls_) {
         if (slowCall == call) {
-            std::this_thread::sleep_for(delay);
+            time.pass(delay);
         }
     }
     for (std::size_t i = 0; i < faults_.size(); ++i) {
@@ -435,7 +441,7 @@ void SimulatedHost::Enter(std::string_view call, std::string arguments) {
                 fails = hits >= fault.afterCalls;
                 break;
             case FaultMode::ForDuration: {
-                const auto now = std::chrono::steady_clock::now();
+                const auto now = time.now();
                 if (!faultStarts_[i]) {
                     faultStarts_[i] = now;
                 }

@@ -75,7 +75,6 @@
 namespace vantrel::sim {
 
 using host::Application;
-using host::BusyWait;
 using host::Document;
 using host::Entity;
 using host::EntityCollection;
@@ -210,12 +209,22 @@ public:
     void SetSlowCall(std::string_view call, std::chrono::milliseconds delay);
     // One of the user's moves listed above; false when the text is none.
     bool ApplyUserMove(std::string_view move);
-    // The busy wait the program last asked its locator for.
-    [[nodiscard]] BusyWait LastBusyWait() const noexcept { return busyWait_; }
+    // The host's main thread stops answering for this long from now, as in a
+    // long command: a call that comes meanwhile answers only afterwards.
+    void Hang(std::chrono::steady_clock::duration length);
     [[nodiscard]] const std::vector<JournalEntry>& Journal() const noexcept { return journal_; }
     void ClearJournal() noexcept { journal_.clear(); }
     // The journal as text, one "call(arguments) -> result" line a call.
     [[nodiscard]] std::string JournalText() const;
+
+    // The host's own time: slow calls, a hang and faults for a duration
+    // follow it. Real time by default (simcad); the unit tests' host thread
+    // puts a simulated clock here, so that no test sleeps.
+    struct Time {
+        std::function<std::chrono::steady_clock::time_point()> now;
+        std::function<void(std::chrono::steady_clock::duration)> pass;
+    };
+    Time time;
 
     // Runs at every call once it is journaled, before an injected failure or
     // the call's effect: tests look at the drawing there, or change it (items
@@ -233,7 +242,7 @@ public:
 
 private:
     class LocatorImpl;
-    BusyWait busyWait_ = BusyWait::Patient;
+    std::chrono::steady_clock::time_point hungUntil_{};
     std::vector<std::pair<std::string, std::chrono::milliseconds>> slowCalls_;
     std::vector<Fault> faults_;
     std::vector<int> faultHits_;

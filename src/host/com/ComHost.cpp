@@ -1,10 +1,8 @@
-#include "host/com/ComHost.h"
+#include "host/com/ComObjects.h"
 
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "host/com/ComObjects.h"
 
 namespace vantrel::host::com {
 
@@ -89,14 +87,11 @@ private:
         VARIANT raw[kEnumerationBatch];
         for (auto& item : raw) ::VariantInit(&item);
         ULONG fetched = 0;
-        const HRESULT hr = RetryWhileBusy(session_->busy, [&] {
-            fetched = 0;
-            return items_->Next(kEnumerationBatch, raw, &fetched);
-        });
+        const HRESULT hr = items_->Next(kEnumerationBatch, raw, &fetched);
         if (fetched > kEnumerationBatch) fetched = kEnumerationBatch;
         for (ULONG i = 0; i < fetched; ++i) batch_.push_back(Variant::Take(raw[i]));
         if (FAILED(hr)) {
-            ended_ = true;
+            // A busy host took nothing: the same batch may be asked for again.
             batch_.clear();
             throw FailureFromStatus(hr);
         }
@@ -117,8 +112,7 @@ public:
         : object_(std::move(object)), session_(std::move(session)) {}
 
     std::unique_ptr<EntityEnumerator> Enumerate() override {
-        const Variant result =
-            InvokeId(*session_, *object_.Get(), DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+        const Variant result = InvokeId(*object_.Get(), DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
         IUnknown* unknown = nullptr;
         if (result.Type() == VT_UNKNOWN) unknown = result.Get().punkVal;
         if (result.Type() == VT_DISPATCH) unknown = result.Get().pdispVal;
@@ -220,13 +214,9 @@ public:
         hr = ::GetActiveObject(clsid, nullptr, &running);
         if (FAILED(hr)) throw FailureFromStatus(hr);
         ComPtr<IDispatch> object;
-        hr = RetryWhileBusy(session_->busy, [&] { return running.As(&object); });
+        hr = running.As(&object);
         if (FAILED(hr)) throw FailureFromStatus(hr);
         return WrapApplication(std::move(object), session_);
-    }
-
-    void SetBusyWait(BusyWait wait) override {
-        session_->busy.boundMs = wait == BusyWait::Patient ? BusyRetryPolicy::kPatientMs : 0;
     }
 
 private:
@@ -250,8 +240,6 @@ std::shared_ptr<EntityCollection> WrapEntityCollection(ComPtr<IDispatch> object,
 std::unique_ptr<HostLocator> CreateComHostLocator(std::shared_ptr<ComSession> session) {
     return std::make_unique<ComHostLocator>(std::move(session));
 }
-
-std::unique_ptr<HostLocator> CreateComHostLocator() { return CreateComHostLocator(std::make_shared<ComSession>()); }
 
 IDispatch* DispatchOf(Entity& entity) noexcept {
     const auto* com = dynamic_cast<const ComEntity*>(&entity);

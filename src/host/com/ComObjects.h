@@ -1,6 +1,7 @@
-// The host model's objects over late-bound IDispatch. The window reaches them
-// through CreateComHostLocator(); the wrappers are exposed here so that the
-// Windows tests can put them over objects of their own.
+// The host model's objects over late-bound IDispatch, made and used on the
+// host thread only (the window reaches them through the host link). The
+// wrappers are exposed here so that the Windows tests can put them over
+// objects of their own.
 #pragma once
 
 #include <windows.h>
@@ -34,7 +35,8 @@ std::shared_ptr<Document> WrapDocument(Microsoft::WRL::ComPtr<IDispatch> object,
 std::shared_ptr<EntityCollection> WrapEntityCollection(Microsoft::WRL::ComPtr<IDispatch> object,
                                                        std::shared_ptr<ComSession> session);
 
-// A locator whose objects share the given session (DISPID cache, busy policy).
+// A locator whose objects share the given session (the DISPID cache). Its
+// objects, and the locator itself, are used on the host thread only.
 std::unique_ptr<HostLocator> CreateComHostLocator(std::shared_ptr<ComSession> session);
 
 // The host object behind an entity of this link; nullptr for an entity of

@@ -55,18 +55,17 @@ DISPID LookUp(ComSession& session, IDispatch& object, std::string_view type, std
     std::wstring name(member);
     LPOLESTR names[] = {name.data()};
     DISPID id = DISPID_UNKNOWN;
-    const HRESULT hr = RetryWhileBusy(
-        session.busy, [&] { return object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
+    const HRESULT hr = object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr)) throw Failure(hr, StatusText(hr) + " (" + win::Utf8FromUtf16(member) + ")");
     if (!type.empty()) session.dispIds.Store(type, member, id);
     return id;
 }
 
-// One call by DISPID, retried while the host is busy. With `missIsNoResult`,
+// One call by DISPID. With `missIsNoResult`,
 // a DISP_E_MEMBERNOTFOUND from the call itself returns no value instead of
 // throwing, so that a stale cached DISPID can be looked up again.
-std::optional<Variant> Call(ComSession& session, IDispatch& object, DISPID id, WORD flags,
-                            std::initializer_list<const Variant*> arguments, bool missIsNoResult) {
+std::optional<Variant> Call(IDispatch& object, DISPID id, WORD flags, std::initializer_list<const Variant*> arguments,
+                            bool missIsNoResult) {
     // DISPPARAMS wants the arguments last to first; the copies are shallow
     // (the callee only reads them, the Variants keep ownership).
     std::vector<VARIANT> reversed;
@@ -83,14 +82,10 @@ std::optional<Variant> Call(ComSession& session, IDispatch& object, DISPID id, W
 
     Variant result;
     ExcepInfo exception;
-    HRESULT callHr = S_OK;
-    RetryWhileBusy(session.busy, [&] {
-        UINT argumentError = 0;
-        callHr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : result.Out(),
-                               exception.Out(), &argumentError);
-        if (callHr == DISP_E_EXCEPTION) exception.FillDeferred();
-        return EffectiveStatus(callHr, exception.Get());
-    });
+    UINT argumentError = 0;
+    const HRESULT callHr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                         put ? nullptr : result.Out(), exception.Out(), &argumentError);
+    if (callHr == DISP_E_EXCEPTION) exception.FillDeferred();
     if (SUCCEEDED(callHr)) return result;
     if (missIsNoResult && callHr == DISP_E_MEMBERNOTFOUND) return std::nullopt;
     throw FailureFromException(callHr, exception.Get());
@@ -127,42 +122,6 @@ Variant Converted(const Variant& value, VARTYPE to) {
 
 }  // namespace
 
-DWORD RetryRejectedCallDelay(DWORD elapsedMs, DWORD rejectType, const BusyRetryPolicy& policy) {
-    // SERVERCALL_REJECTED: the host refuses for good (it may be going away).
-    if (rejectType != SERVERCALL_RETRYLATER || elapsedMs >= policy.boundMs) return kCancelCall;
-    return policy.filterDelayMs;
-}
-
-DWORD NextBusyDelay(DWORD previousDelayMs, const BusyRetryPolicy& policy) {
-    if (previousDelayMs == 0) return policy.firstDelayMs;
-    const DWORD grown = previousDelayMs + previousDelayMs / 2;
-    return grown < policy.maxDelayMs ? grown : policy.maxDelayMs;
-}
-
-bool IsRetryLater(HRESULT hr) { return hr == RPC_E_SERVERCALL_RETRYLATER; }
-
-void WaitPaintingOnly(DWORD ms) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    for (;;) {
-        // PeekMessage also answers messages sent from other threads and
-        // processes, as any wait of a UI thread must.
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&message);
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= end) return;
-        const auto left = static_cast<DWORD>(end - now);
-        // A paint that cannot be removed must not turn the wait into a spin.
-        if ((HIWORD(::GetQueueStatus(QS_PAINT)) & QS_PAINT) != 0) {
-            ::Sleep(left < 10 ? left : 10);
-            continue;
-        }
-        if (::MsgWaitForMultipleObjectsEx(0, nullptr, left, QS_PAINT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) ==
-            WAIT_TIMEOUT) {
-            return;
-        }
-    }
-}
-
 std::optional<DISPID> DispIdCache::Find(std::string_view type, std::wstring_view member) const {
     const auto found = ids_.find(Key(type, member));
     if (found == ids_.end()) return std::nullopt;
@@ -178,18 +137,17 @@ Variant Invoke(ComSession& session, IDispatch& object, std::string_view type, st
     const WORD flags = FlagsFor(kind);
     if (!type.empty()) {
         if (const auto cached = session.dispIds.Find(type, member)) {
-            if (auto result = Call(session, object, *cached, flags, arguments, true)) return std::move(*result);
+            if (auto result = Call(object, *cached, flags, arguments, true)) return std::move(*result);
             // This object does not know the cached id: look the name up again.
             session.dispIds.Forget(type, member);
         }
     }
     const DISPID id = LookUp(session, object, type, member);
-    return std::move(*Call(session, object, id, flags, arguments, false));
+    return std::move(*Call(object, id, flags, arguments, false));
 }
 
-Variant InvokeId(ComSession& session, IDispatch& object, DISPID id, WORD flags,
-                 std::initializer_list<const Variant*> arguments) {
-    return std::move(*Call(session, object, id, flags, arguments, false));
+Variant InvokeId(IDispatch& object, DISPID id, WORD flags, std::initializer_list<const Variant*> arguments) {
+    return std::move(*Call(object, id, flags, arguments, false));
 }
 
 std::string StatusText(HRESULT hr) {

@@ -1,7 +1,8 @@
 // Late-bound calls on the host's IDispatch objects: one invoke helper for
 // property gets, property puts and method calls, the DISPID cache that makes
-// each call one round trip after the first, the retry of calls that a busy
-// host rejects, and the conversion of failures into vantrel::Failure.
+// each call one round trip after the first, and the conversion of failures
+// into vantrel::Failure. Used on the host thread only: one attempt a call (a
+// call the host rejects is sent again by the host link, within its budget).
 #pragma once
 
 #include <windows.h>
@@ -21,38 +22,6 @@
 
 namespace vantrel::host::com {
 
-// How long and how often a call that a busy host rejects is tried again.
-struct BusyRetryPolicy {
-    static constexpr DWORD kPatientMs = 5000;
-    DWORD boundMs = kPatientMs;  // from the first attempt; then the call fails (0: never retried)
-    DWORD firstDelayMs = 50;     // wait before the first retry
-    DWORD maxDelayMs = 250;      // the waits grow by half up to this
-    DWORD filterDelayMs = 100;   // the message filter's wait before COM retries
-};
-
-inline constexpr DWORD kCancelCall = 0xFFFFFFFF;  // IMessageFilter: give up
-
-// The message filter's verdict on a rejected outgoing call: the delay in ms
-// before COM tries again, or kCancelCall. Only "retry later" is retried, while
-// the call has been pending less than the bound; a call the host rejects
-// outright is not.
-DWORD RetryRejectedCallDelay(DWORD elapsedMs, DWORD rejectType, const BusyRetryPolicy& policy);
-
-// The wait before the next retry in the invoke path: the first delay, then
-// half as long again each time, never beyond the maximum.
-DWORD NextBusyDelay(DWORD previousDelayMs, const BusyRetryPolicy& policy);
-
-// Whether a call's own result, or the scode of its exception, says "busy,
-// retry later". RPC_E_CALL_REJECTED is final: COM returns it once the message
-// filter gave up, or the host refused the call.
-bool IsRetryLater(HRESULT hr);
-
-// Waits the given time while dispatching WM_PAINT only, so the window keeps
-// painting but none of the program's own handlers (buttons, timer, list) runs
-// inside a host call that is being retried: those messages stay queued and
-// are handled once the call is over.
-void WaitPaintingOnly(DWORD ms);
-
 // DISPIDs by (object type, member name). Objects of one type share their
 // member ids, so the lookup is made once per type, not per object.
 class DispIdCache {
@@ -69,7 +38,6 @@ private:
 // What all wrappers of one host share.
 struct ComSession {
     DispIdCache dispIds;
-    BusyRetryPolicy busy;
 };
 
 enum class CallKind { kGet, kPut, kMethod };
@@ -82,25 +50,7 @@ Variant Invoke(ComSession& session, IDispatch& object, std::string_view type, st
                std::initializer_list<const Variant*> arguments = {});
 
 // The same by DISPID, with explicit DISPATCH_* flags (for _NewEnum).
-Variant InvokeId(ComSession& session, IDispatch& object, DISPID id, WORD flags,
-                 std::initializer_list<const Variant*> arguments = {});
-
-// Runs `call` (which returns an HRESULT) again while it reports a busy host,
-// waiting between attempts, until the policy's bound has passed.
-template <typename Call>
-HRESULT RetryWhileBusy(const BusyRetryPolicy& policy, Call&& call) {
-    const ULONGLONG start = ::GetTickCount64();
-    DWORD delay = 0;
-    for (;;) {
-        const HRESULT hr = call();
-        if (!IsRetryLater(hr)) return hr;
-        const ULONGLONG elapsed = ::GetTickCount64() - start;
-        if (elapsed >= policy.boundMs) return hr;
-        delay = NextBusyDelay(delay, policy);
-        const auto left = static_cast<DWORD>(policy.boundMs - elapsed);
-        WaitPaintingOnly(delay < left ? delay : left);
-    }
-}
+Variant InvokeId(IDispatch& object, DISPID id, WORD flags, std::initializer_list<const Variant*> arguments = {});
 
 // The text for a status code: the system's message, trimmed, or a short
 // fixed text when the system has none.

@@ -120,6 +120,27 @@ void FrmMainWindow::Show() {
     UpdateWindow(window_);
 }
 
+bool FrmMainWindow::AdmitsWhileWaiting(const MSG& message) const noexcept {
+    const bool systemKey = message.message == WM_SYSKEYDOWN || message.message == WM_SYSKEYUP ||
+                           message.message == WM_SYSCHAR || message.message == WM_SYSDEADCHAR;
+    return systemKey || (message.hwnd != nullptr && message.hwnd == Control(Slot::CmdExit));
+}
+
+void FrmMainWindow::ShowActionInFlight(bool inFlight) noexcept {
+    actionInFlight_ = inFlight;
+    POINT cursor{};
+    const bool overWindow = window_ != nullptr && GetCursorPos(&cursor) &&
+                            (WindowFromPoint(cursor) == window_ || IsChild(window_, WindowFromPoint(cursor)));
+    if (overWindow) SetCursor(LoadCursorW(nullptr, inFlight ? IDC_WAIT : IDC_ARROW));
+    if (!inFlight && window_ != nullptr) {
+        MSG dropped;
+        while (PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        }
+        while (PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+        }
+    }
+}
+
 void FrmMainWindow::Raise(Event event, int index) {
     if (!form_) return;
     EventOutcome outcome = EventOutcome::Running;
@@ -180,6 +201,16 @@ LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kTimer1Id) Raise(Event::TimerTick);
             return 0;
+        case kHostAnswerMessage:
+            Raise(Event::HostAnswer);
+            return 0;
+        case WM_SETCURSOR:
+            // Over every control too: a child passes the question to its parent first.
+            if (actionInFlight_ && LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            break;
         case WM_CLOSE:
             // The unload ends the program; the window is never just destroyed.
             Raise(Event::Close);

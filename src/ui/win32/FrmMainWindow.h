@@ -21,6 +21,8 @@ namespace vantrel::ui::win32 {
 
 inline constexpr UINT_PTR kTimer1Id = 1;
 inline constexpr UINT kTimer1IntervalMs = 1000;
+// Posted to the window when the host thread has answered a tick's attach.
+inline constexpr UINT kHostAnswerMessage = WM_APP + 1;
 
 // Control ids. None is IDOK or IDCANCEL, so Enter and Escape, which the dialog
 // manager turns into those ids, press nothing.
@@ -45,6 +47,14 @@ public:
     void Raise(Event event, int index = 0);
 
     void Show();
+
+    // While the window's thread waits on the host thread: the input the
+    // window still takes (the Exit button, the system keys of the close
+    // box), and the wait cursor over it while a user action is in flight.
+    // Input that came during an action is dropped when it ends, so that no
+    // click fires afterwards.
+    [[nodiscard]] bool AdmitsWhileWaiting(const MSG& message) const noexcept;
+    void ShowActionInFlight(bool inFlight) noexcept;
 
     // What the end of the program does (the program's owner sets it); the
     // window calls it when an event reaches the end.
@@ -93,6 +103,7 @@ private:
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
     HWND lastFocus_ = nullptr;
     bool timerRunning_ = false;
+    bool actionInFlight_ = false;
     FrmMain* form_ = nullptr;
     std::function<void()> endAction_;
 };
