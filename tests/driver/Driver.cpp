@@ -120,6 +120,14 @@ void Click(HWND button) {
     if (!button || !PostMessageW(button, BM_CLICK, 0, 0)) Fail("cannot click");
 }
 
+void MouseClick(HWND control) {
+    RECT client{};
+    if (!control || !GetClientRect(control, &client)) Fail("cannot click");
+    const LPARAM centre = MAKELPARAM((client.left + client.right) / 2, (client.top + client.bottom) / 2);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    PostMessageW(control, WM_LBUTTONUP, 0, centre);
+}
+
 void PressKey(HWND target, WORD key) {
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);

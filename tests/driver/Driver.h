@@ -50,7 +50,9 @@ inline HWND MessageBoxOf(DWORD processId) { return TopLevel(processId, nullptr, 
 std::string Text(HWND window);
 std::string BoxText(HWND box);  // a message box's "title: text"
 // Posted, so that a handler that opens a modal box does not hold the driver.
-void Click(HWND button);
+void Click(HWND button);  // BM_CLICK, as a program or an accessibility tool clicks
+// The mouse's click: button down and up posted at the control's centre, input that the window may hold back.
+void MouseClick(HWND control);
 void PressKey(HWND target, WORD key);
 bool IsChecked(HWND button);
 HWND Focus(HWND window);  // in the thread of `window`

@@ -67,6 +67,8 @@ struct Session {
     }
     HWND Button(const wchar_t* caption) const { return FindWindowExW(window, nullptr, L"Button", caption); }
     void Click(const wchar_t* caption) const { driver::Click(Button(caption)); }
+    // The user's click with the mouse, which the window holds back while an action is in flight (but Exit).
+    void MouseClick(const wchar_t* caption) const { driver::MouseClick(Button(caption)); }
     // The window's close box, as the window manager delivers it.
     void CloseBox() const { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
     // Metric's table, its "1:50" row (the 8th) selected; false when the table did not come.
@@ -255,7 +257,7 @@ struct HangCase {
     int hangMs;             // the host hangs this long from before the user's step
     bool windowFirst;       // the window is up when the host hangs; else the hang meets the load
     const wchar_t* button;  // clicked once the host hangs, with Metric's "1:50" selected; none: a tick meets it
-    bool asks;              // the busy box shows, and is answered Cancel
+    bool asks;              // the busy box shows, and is answered Cancel; else the end comes 1.5 s into the hang
     Ending ending;
 };
 void PrintTo(const HangCase& row, std::ostream* out) { *out << row.name; }
@@ -298,7 +300,7 @@ TEST_P(HostHangs, ExitOrCancelEndTheProgramAtOnceWhileTheHostStillHangs) {
         std::this_thread::sleep_for(1500ms);
     }
     const double ended = NowMs();
-    if (hang.ending == Ending::ExitButton) session.Click(L"Exit");
+    if (hang.ending == Ending::ExitButton) session.MouseClick(L"Exit");
     if (hang.ending == Ending::CloseBox) session.CloseBox();
     const std::string box = session.BoxBeforeTheEnd(kEndDeadline);
     const double endMs = NowMs() - ended;
@@ -315,7 +317,8 @@ TEST_P(HostHangs, ExitOrCancelEndTheProgramAtOnceWhileTheHostStillHangs) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, HostHangs,
                          ::testing::Values(HangCase{"TickThenExit", 5000, true, nullptr, false, Ending::ExitButton},
-                                           HangCase{"TickThenCloseBox", 5000, true, nullptr, false, Ending::CloseBox},
+                                           HangCase{"OkThenExit", 5000, true, L"Ok", false, Ending::ExitButton},
+                                           HangCase{"OkThenCloseBox", 5000, true, L"Ok", false, Ending::CloseBox},
                                            HangCase{"OkCancelThenExit", 10000, true, L"Ok", true, Ending::ExitButton},
                                            HangCase{"LoadCancel", 10000, false, nullptr, true, Ending::CancelAlone}),
                          [](const auto& param) { return std::string(param.param.name); });
@@ -362,6 +365,26 @@ INSTANTIATE_TEST_SUITE_P(Rejections, BusyBriefly,
                                                      "Document.ActiveSpace() -> rejected 0x80010001"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// A button pressed by a message (BM_CLICK, as a program or an accessibility tool presses it) while "Ok" waits on
+// a busy host runs nothing either, then or later: "Ok" zooms once and the program ends, and "Current Scale" never
+// reads a scale.
+TEST(ActionInFlight, AButtonPressedByAMessageMeanwhileNeverRuns) {
+    Session session;
+    const bool started = session.Start();
+    ASSERT_TRUE(started);
+    const bool selected = session.SelectMetric150();
+    ASSERT_TRUE(selected);
+    const bool busy = session.host.Send("busy Application.ZoomScaled 2500");
+    ASSERT_TRUE(busy);
+    session.Click(L"Ok");
+    session.Click(L"Current Scale");
+    const std::string box = session.BoxBeforeTheEnd(kActionDeadline);
+    EXPECT_EQ(box, "") << session.host.CallsText();
+    EXPECT_FALSE(session.app->Running());
+    EXPECT_EQ(session.host.Count(kZoomTo150), 1u) << session.host.CallsText();
+    EXPECT_EQ(session.host.Count("Entity.CustomScale("), 0u) << session.host.CallsText();
+}
+
 struct PastCase {
     const char* name;
     const char* busy;  // simcad's command: the host holds "Ok" for 7 s
@@ -372,8 +395,8 @@ void PrintTo(const PastCase& row, std::ostream* out) { *out << row.name; }
 class PastTheBudget : public ::testing::TestWithParam<PastCase> {};
 
 // A host that holds "Ok" past its time, by rejecting it, by not answering the zoom, or by hanging: the box after
-// about 5 s. "Current Scale", clicked while "Ok" is in flight, is ignored and never runs. Retry once the host is
-// free finishes "Ok" without making the zoom twice, and the program ends; Cancel abandons it: nothing more is
+// about 5 s. "Current Scale", clicked with the mouse while "Ok" is in flight, is ignored and never runs. Retry once the
+// host is free finishes "Ok" without making the zoom twice, and the program ends; Cancel abandons it: nothing more is
 // sent for it, no box, the window stays and attaches at its ticks.
 TEST_P(PastTheBudget, AsksThenRetryZoomsOnceOrCancelLeavesTheDrawing) {
     const PastCase& past = GetParam();
@@ -387,7 +410,7 @@ TEST_P(PastTheBudget, AsksThenRetryZoomsOnceOrCancelLeavesTheDrawing) {
     const auto clicked = std::chrono::steady_clock::now();
     const double clickedMs = NowMs();
     session.Click(L"Ok");
-    session.Click(L"Current Scale");
+    session.MouseClick(L"Current Scale");
     const HWND box = WaitForBox(session.app->Id(), kBusyBoxDeadline);
     const double boxMs = NowMs() - clickedMs;
     const std::size_t asked = session.host.Calls().size();
