@@ -720,7 +720,11 @@ DWORD WindowCount(DWORD processId) {
             if (owner == c->processId) {
                 ++c->windows;
                 EnumChildWindows(
-                    window, [](HWND, LPARAM windows) { return ++*reinterpret_cast<DWORD*>(windows), TRUE; },
+                    window,
+                    [](HWND, LPARAM windows) {
+                        ++*reinterpret_cast<DWORD*>(windows);
+                        return TRUE;
+                    },
                     reinterpret_cast<LPARAM>(&c->windows));
             }
             return TRUE;
