@@ -137,6 +137,39 @@ INSTANTIATE_TEST_SUITE_P(
                  5000ms, "Document.Regen", 1, EventOutcome::Running}),
     [](const auto& test) { return std::string(test.param.name); });
 
+// While an action waits, the window keeps dispatching: a click that reaches
+// it then (from a message, not as input) does nothing; Exit still ends.
+TEST(ActionInFlight, TakesOnlyTheWaysOut) {
+    TestWindow plain;
+    plain.Loaded();
+    plain.controls.selectedRow = 9;
+    plain.Raise(Event::OkClick);
+
+    TestWindow window;
+    window.Loaded();
+    window.controls.selectedRow = 9;
+    std::vector<EventOutcome> duringAction;
+    window.host->onCall = [&](const sim::JournalEntry&) {
+        window.host->onCall = nullptr;
+        for (const Event event : {Event::OkClick, Event::ListApply, Event::GetScaleClick, Event::NextClick,
+                                  Event::OptionClick, Event::TransparentClick, Event::Load}) {
+            duringAction.push_back(window.form->Raise(event, 2));
+        }
+        duringAction.push_back(window.form->Raise(Event::ExitClick));
+    };
+    window.controls.transparentState = ui::kChecked;
+    window.Raise(Event::OkClick);
+
+    const std::vector<EventOutcome> expected(7, EventOutcome::Running);
+    ASSERT_EQ(duringAction.size(), 8u);
+    EXPECT_EQ(std::vector<EventOutcome>(duringAction.begin(), duringAction.begin() + 7), expected);
+    EXPECT_EQ(duringAction.back(), EventOutcome::Ended);
+    EXPECT_EQ(window.host->JournalText(), plain.host->JournalText());
+    EXPECT_EQ(window.controls.rows, plain.controls.rows) << "an option click was taken";
+    EXPECT_TRUE(window.controls.opacity.empty()) << "a transparency click was taken";
+    EXPECT_TRUE(window.controls.boxes.empty());
+}
+
 // A tick posts its attach and returns at once; while the host thread is on
 // it, later ticks are skipped; the answer, once it comes, is the attachment.
 TEST(Ticks, NeverWaitAndAreSkippedWhileTheHostThreadIsBusy) {
