@@ -69,7 +69,8 @@ public:
     virtual bool Await(const HostStep& step, HostClock::time_point deadline) = 0;
     // Keeps the window going for this long.
     virtual void Pause(HostClock::duration pause) = 0;
-    // No posted step waits or runs.
+    // No posted call waits or runs (a release of host objects is no call:
+    // nobody waits for it).
     [[nodiscard]] virtual bool Idle() = 0;
     // While a user action is in flight the window shows the wait cursor and
     // takes no input but Exit and the close box.

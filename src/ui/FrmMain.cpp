@@ -119,6 +119,15 @@ private:
 FrmMain::FrmMain(Controls& controls, host::HostLink& link) : controls_(controls), link_(link) {}
 
 EventOutcome FrmMain::Raise(Event event, int index) {
+    // While an action waits on the host the window keeps dispatching; of the
+    // user's events only the ways out are taken then (a click that does not
+    // come as input, from a message, would otherwise start a second action).
+    // Ticks and answers see to themselves.
+    const bool wayOut = event == Event::ExitClick || event == Event::Close;
+    const bool timer = event == Event::TimerTick || event == Event::HostAnswer;
+    if (link_.InAction() && !wayOut && !timer) {
+        return EventOutcome::Running;
+    }
     const EventHandler& handler = kEventHandlers[static_cast<std::size_t>(event)];
     try {
         handler.run(*this, index);

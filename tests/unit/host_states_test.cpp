@@ -123,10 +123,9 @@ INSTANTIATE_TEST_SUITE_P(EveryHandler, HostStates, ::testing::ValuesIn(AllStateC
     return std::string(HandlerOf(test.param.event).name) + "In" + test.param.state->name;
 });
 
-// A tick that comes due while a host call waits (COM's modal loop, a sent
-// message) replaces AcadApp and AcadDoc. Every operation holds its own
-// references, so nothing in use is freed (AddressSanitizer would stop the
-// run) and the outcome is the one without the tick.
+// A tick that comes due while an action waits on a host call (the window
+// keeps dispatching its messages) is skipped: it asks the host nothing, and
+// the outcome is the one without the tick.
 class ReenteringTick : public ::testing::TestWithParam<Event> {};
 
 TEST_P(ReenteringTick, AtEveryHostCallChangesNothingOfTheOutcome) {
@@ -140,12 +139,16 @@ TEST_P(ReenteringTick, AtEveryHostCallChangesNothingOfTheOutcome) {
         std::size_t seen = 0;
         int ticks = 0;
         window->host->onCall = [&](const auto&) {
-            if (seen++ == at) window->form->Raise(Event::TimerTick), ++ticks;
+            if (seen++ == at) {
+                window->form->Raise(Event::TimerTick);
+                ++ticks;
+            }
         };
         EXPECT_EQ(window->form->Raise(GetParam()), expectedOutcome) << "tick at call " << at;
         EXPECT_EQ(ticks, 1);
         EXPECT_EQ(window->controls.boxes, reference->controls.boxes) << "tick at call " << at;
         EXPECT_EQ(window->host->documents, reference->host->documents) << "tick at call " << at;
+        EXPECT_EQ(window->host->JournalText(), reference->host->JournalText()) << "tick at call " << at;
     }
 }
 

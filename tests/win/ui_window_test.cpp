@@ -135,6 +135,45 @@ TEST_F(RealWindow, ClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
     EXPECT_EQ(ends, 2);
 }
 
+// While an action waits on the host the window takes the Exit button and the
+// system keys (Alt+F4 closes) and nothing else; the cursor over it is the wait
+// cursor; a click left queued when the action ends is dropped, not fired.
+TEST_F(RealWindow, WhileAnActionIsInFlightOnlyExitAndTheSystemKeysAreTaken) {
+    const struct {
+        Slot target;
+        UINT message;
+        bool admitted;
+    } inputs[] = {
+        {Slot::CmdExit, WM_LBUTTONDOWN, true}, {Slot::CmdExit, WM_LBUTTONUP, true},
+        {Slot::CmdOK, WM_LBUTTONDOWN, false},  {Slot::LVscales, WM_LBUTTONDBLCLK, false},
+        {Slot::LVscales, WM_KEYDOWN, false},   {Slot::CmdNext, WM_KEYDOWN, false},
+        {Slot::LVscales, WM_SYSKEYDOWN, true}, {Slot::CmdExit, WM_MOUSEMOVE, true},
+        {Slot::Option1, WM_MOUSEMOVE, false},
+    };
+    for (const auto& input : inputs) {
+        MSG message{};
+        message.hwnd = Control(input.target);
+        message.message = input.message;
+        EXPECT_EQ(window.AdmitsWhileWaiting(message), input.admitted) << input.message;
+    }
+
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    ListView_SetItemState(Control(Slot::LVscales), 9, LVIS_SELECTED, LVIS_SELECTED);  // so that Ok would zoom
+    window.ShowActionInFlight(true);
+    SendMessageW(Control(Slot::CmdOK), WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(Slot::CmdOK)),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), wait);
+    PostMessageW(Control(Slot::CmdOK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(Control(Slot::CmdOK), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    window.ShowActionInFlight(false);
+    Pump(100);
+    EXPECT_EQ(host->JournalText().find("ZoomScaled"), std::string::npos) << "a queued click fired afterwards";
+    SendMessageW(Control(Slot::CmdOK), WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(Slot::CmdOK)),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(GetCursor(), wait);
+    EXPECT_EQ(ends, 0);
+}
+
 TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgainStillLayered) {
     const HWND layered[] = {window.Handle(), Control(Slot::LVscales)};
     const LONG before[] = {GetWindowLongW(layered[0], GWL_EXSTYLE), GetWindowLongW(layered[1], GWL_EXSTYLE)};

@@ -101,7 +101,7 @@ void ComHostThread::SetWaitingWindow(std::function<bool(const MSG&)> admits,
 }
 
 void ComHostThread::Post(std::shared_ptr<HostStep> step, AnswerBy answer) {
-    ++unanswered_;
+    if (answer != AnswerBy::Nobody) ++unanswered_;
     {
         const Lock lock(lock_);
         queue_.push_back({std::move(step), answer});
@@ -168,6 +168,7 @@ DWORD ComHostThread::Serve() {
             }
             next.step->Run();
             next.step->Publish();
+            if (next.answer == AnswerBy::Nobody) continue;
             --unanswered_;
             ::SetEvent(answered_);
             const HWND window = answerWindow_.load();
