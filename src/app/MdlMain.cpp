@@ -18,6 +18,8 @@ namespace {
 // thread makes no host call: the host thread, with a COM apartment of its
 // own, makes them all. If that thread cannot start, Main passes the failure
 // over: no window is made and the program ends at once, without a message.
+// The host thread comes first, so that its apartment starts while the window
+// is being made.
 struct Program {
     host::com::ComHostThread hostThread;
     std::unique_ptr<host::HostLocator> locator =

@@ -55,20 +55,15 @@ Microsoft::WRL::ComPtr<IMessageFilter> CreateHostThreadFilter() {
 }
 
 ComHostThread::ComHostThread() {
-    started_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     workPosted_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     answered_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (started_ == nullptr || workPosted_ == nullptr || answered_ == nullptr) {
+    if (workPosted_ == nullptr || answered_ == nullptr) {
         throw FailureFromStatus(HRESULT_FROM_WIN32(::GetLastError()));
     }
+    // The thread's apartment starts while the window is being made.
     thread_ = ::CreateThread(nullptr, 0, &ComHostThread::ThreadMain, this, 0, &threadId_);
     if (thread_ == nullptr) {
         throw FailureFromStatus(HRESULT_FROM_WIN32(::GetLastError()));
-    }
-    ::WaitForSingleObject(started_, INFINITE);
-    if (FAILED(startResult_)) {
-        ::WaitForSingleObject(thread_, INFINITE);
-        throw FailureFromStatus(startResult_);
     }
 }
 
@@ -84,7 +79,7 @@ ComHostThread::~ComHostThread() {
         }
         ::CloseHandle(thread_);
     }
-    for (const HANDLE event : {started_, workPosted_, answered_}) {
+    for (const HANDLE event : {workPosted_, answered_}) {
         if (event != nullptr) ::CloseHandle(event);
     }
 }
@@ -147,15 +142,12 @@ void ComHostThread::DispatchWhileWaiting() {
 DWORD WINAPI ComHostThread::ThreadMain(void* self) { return static_cast<ComHostThread*>(self)->Serve(); }
 
 DWORD ComHostThread::Serve() {
-    startResult_ = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // Should COM not start here, the steps still run: their calls fail as
+    // COM's do without an apartment, and the attach says the host is not
+    // running.
+    const HRESULT apartment = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Microsoft::WRL::ComPtr<IMessageFilter> previous;
-    if (SUCCEEDED(startResult_)) {
-        startResult_ = ::CoRegisterMessageFilter(CreateHostThreadFilter().Get(), &previous);
-        if (FAILED(startResult_)) ::CoUninitialize();
-    }
-    const bool running = SUCCEEDED(startResult_);
-    ::SetEvent(started_);
-    if (!running) return 1;
+    if (SUCCEEDED(apartment)) ::CoRegisterMessageFilter(CreateHostThreadFilter().Get(), &previous);
 
     for (;;) {
         for (;;) {
@@ -188,8 +180,10 @@ DWORD ComHostThread::Serve() {
             ::DispatchMessageW(&message);
         }
     }
-    ::CoRegisterMessageFilter(previous.Get(), nullptr);
-    ::CoUninitialize();
+    if (SUCCEEDED(apartment)) {
+        ::CoRegisterMessageFilter(previous.Get(), nullptr);
+        ::CoUninitialize();
+    }
     return 0;
 }
 

@@ -28,8 +28,8 @@ Microsoft::WRL::ComPtr<IMessageFilter> CreateHostThreadFilter();
 
 class ComHostThread final : public HostThread {
 public:
-    // Starts the thread, its apartment and its filter. Throws
-    // vantrel::Failure when one of them cannot start.
+    // Starts the thread, which starts its apartment and its filter. Throws
+    // vantrel::Failure when the thread cannot start.
     ComHostThread();
     // Ends the thread once it has run what was posted. A thread still held
     // by a call that gets no answer is left to the end of the process.
@@ -66,10 +66,8 @@ private:
 
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
-    HANDLE started_ = nullptr;     // the thread's apartment is up, or failed
     HANDLE workPosted_ = nullptr;  // auto-reset: steps are waiting
     HANDLE answered_ = nullptr;    // auto-reset: a step has answered
-    HRESULT startResult_ = E_FAIL;
     SRWLOCK lock_ = SRWLOCK_INIT;
     std::deque<Queued> queue_;  // under lock_
     bool ending_ = false;       // under lock_
