@@ -35,6 +35,18 @@ Attachment Attach(HostLocator& locator) {
     return attachment;
 }
 
+std::optional<std::size_t> FrontInstance(const std::vector<std::optional<std::uint64_t>>& mainWindows,
+                                         const std::vector<std::uint64_t>& zOrder) {
+    for (const std::uint64_t window : zOrder) {
+        for (std::size_t instance = 0; instance < mainWindows.size(); ++instance) {
+            if (mainWindows[instance] == window) {
+                return instance;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 void PrepareDrawing(Document& document) {
     // ActiveSpace is the drawing's TILEMODE: it reads paper space also while
     // model space is active inside a floating viewport, and writing it can

@@ -1,8 +1,11 @@
 // The host operations the window performs, built on the host model.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "base/Failure.h"
 #include "host/HostModel.h"
@@ -20,6 +23,14 @@ struct Attachment {
 // The attach: the running application by ProgID, then its ActiveDocument.
 // Throws Failure (no running instance, no active document, not a document).
 Attachment Attach(HostLocator& locator);
+
+// Of several instances of the host running, the one the drafter works in: the
+// one whose main window is highest in the z-order, that is the one used last.
+// `mainWindows` holds each instance's main window, or nothing for one that
+// could not say (busy, not answering); `zOrder` the top-level windows, the
+// topmost first. Nothing when no instance's window is among them.
+std::optional<std::size_t> FrontInstance(const std::vector<std::optional<std::uint64_t>>& mainWindows,
+                                         const std::vector<std::uint64_t>& zOrder);
 
 // Paper space (written only when not already), paper space proper, zoom to
 // the extents of the sheet through the document's application, model space

@@ -1,8 +1,11 @@
-// "Next VPort" against the simulated drawing: what each click activates.
+// The host operations that choose: which viewport "Next VPort" activates (against
+// the simulated drawing), which of several running instances the attach takes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -76,6 +79,29 @@ TEST(NextViewport, CountsBeyondSixteenBits) {
     for (int i = 0; i < 20000; ++i) scenario += "viewport 1\nentity AcDbLine\n";
     for (const std::size_t item : Click(scenario + "viewport 0.5\nviewport 0.25\n", 3, 40002)) {
         EXPECT_GT(item, 1u);
+    }
+}
+
+// The instance whose main window is highest among the top-level windows wins;
+// one that could not say its window (busy) is left out, one that quit is no
+// longer in the z-order.
+TEST(FrontInstance, IsTheOneWhoseMainWindowIsHighestInTheZOrder) {
+    const struct {
+        const char* name;
+        std::vector<std::optional<std::uint64_t>> mainWindows;
+        std::vector<std::uint64_t> zOrder;  // topmost first
+        std::optional<std::size_t> front;
+    } cases[] = {
+        {"second in front", {0x10, 0x20}, {0x30, 0x20, 0x10}, 1},
+        {"first in front", {0x10, 0x20}, {0x10, 0x30, 0x20}, 0},
+        {"third of three", {0x10, 0x20, 0x30}, {0x5, 0x30, 0x10, 0x20}, 2},
+        {"the busy one left out", {std::nullopt, 0x20}, {0x10, 0x20}, 1},
+        {"one quit, its window gone", {0x10, 0x20}, {0x30, 0x20}, 1},
+        {"none could say", {std::nullopt, std::nullopt}, {0x10, 0x20}, std::nullopt},
+        {"no window of theirs", {0x10, 0x20}, {0x30}, std::nullopt},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(FrontInstance(test.mainWindows, test.zOrder), test.front) << test.name;
     }
 }
 

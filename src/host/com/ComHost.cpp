@@ -1,8 +1,13 @@
 #include "host/com/ComObjects.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "host/HostOperations.h"
 
 namespace vantrel::host::com {
 
@@ -200,6 +205,77 @@ private:
     std::shared_ptr<ComSession> session_;
 };
 
+// The class of a running-object table entry that an application registered
+// for itself ("!{CLSID}", as RegisterActiveObject names it), if it is one.
+std::optional<CLSID> RegisteredClass(IMoniker& moniker, IBindCtx& context) {
+    LPOLESTR name = nullptr;
+    if (FAILED(moniker.GetDisplayName(&context, nullptr, &name)) || name == nullptr) return std::nullopt;
+    CLSID clsid{};
+    const bool registered = name[0] == L'!' && name[1] == L'{' && SUCCEEDED(::CLSIDFromString(name + 1, &clsid));
+    ::CoTaskMemFree(name);
+    if (!registered) return std::nullopt;
+    return clsid;
+}
+
+// Whether the class is the host's: the one its ProgID names, or one whose own
+// ProgID is a release of it ("AutoCAD.Application.25").
+bool IsHostClass(const CLSID& clsid, const CLSID& current, const std::wstring& progId) {
+    if (::IsEqualCLSID(clsid, current)) return true;
+    LPOLESTR name = nullptr;
+    if (FAILED(::ProgIDFromCLSID(clsid, &name)) || name == nullptr) return false;
+    const std::wstring own(name);
+    ::CoTaskMemFree(name);
+    return own.size() > progId.size() && own[progId.size()] == L'.' &&
+           ::CompareStringOrdinal(own.c_str(), static_cast<int>(progId.size()), progId.c_str(),
+                                  static_cast<int>(progId.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The host's instances in the running-object table, one per class, when
+// there are several; none for a single one, which the plain lookup finds. A
+// second session of one release registers under the same name as the first,
+// and the table hands out the first for both: only releases side by side can
+// be told apart.
+std::vector<ComPtr<IUnknown>> RunningInstances(const CLSID& current, const std::wstring& progId) {
+    std::vector<ComPtr<IUnknown>> instances;
+    ComPtr<IRunningObjectTable> table;
+    ComPtr<IEnumMoniker> entries;
+    ComPtr<IBindCtx> context;
+    if (FAILED(::GetRunningObjectTable(0, &table)) || FAILED(table->EnumRunning(&entries)) ||
+        FAILED(::CreateBindCtx(0, &context))) {
+        return instances;
+    }
+    std::vector<CLSID> classes;
+    std::vector<ComPtr<IMoniker>> names;
+    for (ComPtr<IMoniker> entry; entries->Next(1, &entry, nullptr) == S_OK; entry.Reset()) {
+        const std::optional<CLSID> clsid = RegisteredClass(*entry.Get(), *context.Get());
+        if (!clsid || !IsHostClass(*clsid, current, progId)) continue;
+        const auto same = [&](const CLSID& seen) { return ::IsEqualCLSID(seen, *clsid) != FALSE; };
+        if (std::any_of(classes.begin(), classes.end(), same)) continue;
+        classes.push_back(*clsid);
+        names.push_back(entry);
+    }
+    if (names.size() < 2) return instances;
+    for (const ComPtr<IMoniker>& name : names) {
+        ComPtr<IUnknown> object;
+        if (SUCCEEDED(table->GetObject(name.Get(), &object))) instances.push_back(std::move(object));
+    }
+    return instances;
+}
+
+// The top-level windows, the topmost first, by the low 32 bits that identify a
+// window handle whatever the width the host gives it in.
+std::vector<std::uint64_t> WindowsInZOrder() {
+    std::vector<std::uint64_t> windows;
+    ::EnumWindows(
+        [](HWND window, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<std::uint64_t>*>(list)->push_back(
+                static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
 class ComHostLocator final : public HostLocator {
 public:
     explicit ComHostLocator(std::shared_ptr<ComSession> session) : session_(std::move(session)) {}
@@ -209,18 +285,74 @@ public:
         CLSID clsid{};
         HRESULT hr = ::CLSIDFromProgID(name.c_str(), &clsid);
         if (FAILED(hr)) throw FailureFromStatus(hr);
-        // A running instance only: the running-object table, never CoCreateInstance.
-        ComPtr<IUnknown> running;
-        hr = ::GetActiveObject(clsid, nullptr, &running);
-        if (FAILED(hr)) throw FailureFromStatus(hr);
-        ComPtr<IDispatch> object;
-        hr = running.As(&object);
-        if (FAILED(hr)) throw FailureFromStatus(hr);
+        ComPtr<IDispatch> object = InstanceInFront(clsid, name);
+        if (!object) {
+            // One instance: a running instance only, from the running-object
+            // table, never CoCreateInstance.
+            ComPtr<IUnknown> running;
+            hr = ::GetActiveObject(clsid, nullptr, &running);
+            if (FAILED(hr)) throw FailureFromStatus(hr);
+            hr = running.As(&object);
+            if (FAILED(hr)) throw FailureFromStatus(hr);
+        }
         return WrapApplication(std::move(object), session_);
     }
 
 private:
+    // An instance and its main window, asked once: it does not change while
+    // the instance runs.
+    struct KnownInstance {
+        ComPtr<IUnknown> identity;
+        ComPtr<IDispatch> object;
+        std::uint64_t mainWindow = 0;
+    };
+
+    // With several instances running, the one whose main window is in front;
+    // nothing with one instance, or when none could say where its window is.
+    ComPtr<IDispatch> InstanceInFront(const CLSID& clsid, const std::wstring& progId) {
+        const std::vector<ComPtr<IUnknown>> running = RunningInstances(clsid, progId);
+        std::vector<KnownInstance> known;
+        std::vector<std::optional<std::uint64_t>> windows;
+        if (running.size() > 1) {
+            for (const ComPtr<IUnknown>& instance : running) {
+                std::optional<KnownInstance> seen = Known(instance);
+                windows.push_back(seen ? std::optional(seen->mainWindow) : std::nullopt);
+                if (seen) known.push_back(std::move(*seen));
+            }
+        }
+        // Instances that quit drop out here.
+        known_ = std::move(known);
+        const std::optional<std::size_t> front = host::FrontInstance(windows, WindowsInZOrder());
+        if (!front) return nullptr;
+        for (const KnownInstance& instance : known_) {
+            if (instance.mainWindow == *windows[*front]) return instance.object;
+        }
+        return nullptr;
+    }
+
+    // The instance with its main window; an instance met for the first time
+    // is asked for it (one round trip), and one that is busy or refuses is
+    // left out this time.
+    std::optional<KnownInstance> Known(const ComPtr<IUnknown>& instance) {
+        ComPtr<IUnknown> identity;
+        if (FAILED(instance.As(&identity))) return std::nullopt;
+        for (const KnownInstance& known : known_) {
+            if (known.identity == identity) return known;
+        }
+        KnownInstance fresh{identity, nullptr, 0};
+        if (FAILED(instance.As(&fresh.object))) return std::nullopt;
+        try {
+            const std::int64_t window =
+                ToInt64(Invoke(*session_, *fresh.object.Get(), kApplicationType, L"HWND", CallKind::kGet));
+            fresh.mainWindow = static_cast<std::uint32_t>(window);
+        } catch (const Failure&) {
+            return std::nullopt;
+        }
+        return fresh;
+    }
+
     std::shared_ptr<ComSession> session_;
+    std::vector<KnownInstance> known_;
 };
 
 }  // namespace

@@ -184,6 +184,8 @@ double ToDouble(const Variant& value) { return Converted(value, VT_R8).Get().dbl
 
 int ToInt(const Variant& value) { return Converted(value, VT_I4).Get().lVal; }
 
+std::int64_t ToInt64(const Variant& value) { return Converted(value, VT_I8).Get().llVal; }
+
 std::string ToString(const Variant& value) {
     const Variant text = Converted(value, VT_BSTR);
     return Utf8FromBstr(text.Get().bstrVal);

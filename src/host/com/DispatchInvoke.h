@@ -70,6 +70,7 @@ Failure FailureFromException(HRESULT hr, const EXCEPINFO& info);
 // Objects, empty and null results fail with DISP_E_TYPEMISMATCH.
 double ToDouble(const Variant& value);
 int ToInt(const Variant& value);
+std::int64_t ToInt64(const Variant& value);
 std::string ToString(const Variant& value);
 
 }  // namespace vantrel::host::com
