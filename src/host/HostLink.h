@@ -20,8 +20,10 @@
 namespace vantrel::host {
 
 // How long one action may wait on a host that rejects its calls or does not
-// answer before the user is asked. Time the host spends answering is not
-// counted: an action whose calls all answer never asks.
+// answer before the user is asked. Rejections and the pauses after them are
+// charged to it, and a call waits at most what is left of it; the time of a
+// call that does answer is not charged, so a long action whose calls each
+// answer in time never asks.
 inline constexpr std::chrono::milliseconds kActionBudget{5000};
 // A rejected call is sent again after a pause: the first, then half as long
 // again each time, up to the longest.

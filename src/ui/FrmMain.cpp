@@ -119,13 +119,14 @@ private:
 FrmMain::FrmMain(Controls& controls, host::HostLink& link) : controls_(controls), link_(link) {}
 
 EventOutcome FrmMain::Raise(Event event, int index) {
-    // While an action waits on the host the window keeps dispatching; of the
-    // user's events only the ways out are taken then (a click that does not
-    // come as input, from a message, would otherwise start a second action).
-    // Ticks and answers see to themselves.
-    const bool wayOut = event == Event::ExitClick || event == Event::Close;
-    const bool timer = event == Event::TimerTick || event == Event::HostAnswer;
-    if (link_.InAction() && !wayOut && !timer) {
+    // While an action waits on the host the window keeps dispatching. An
+    // event that would start a second host action then (a click that comes
+    // as a message, not as input) is ignored; the option buttons and the
+    // check box, which change only the window, still take effect, as they
+    // have already changed their own state.
+    const bool hostAction = event == Event::Load || event == Event::OkClick || event == Event::ListApply ||
+                            event == Event::GetScaleClick || event == Event::NextClick;
+    if (hostAction && link_.InAction()) {
         return EventOutcome::Running;
     }
     const EventHandler& handler = kEventHandlers[static_cast<std::size_t>(event)];
