@@ -115,10 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
                      host.InjectFault(RejectFor("Application.ZoomScaled", kRetryLater, 9000ms));
                  },
                  MessageAnswer::Retry, 4500ms, 5000ms, "Application.ZoomScaled", 1, EventOutcome::Ended},
-        WaitCase{
-            "OkBusyPastTheBudgetThenCancel", Event::OkClick,
-            [](sim::SimulatedHost& host) { host.InjectFault(RejectFor("Document.MSpace=", kCallRejected, 60000ms)); },
-            MessageAnswer::Cancel, 4500ms, 5000ms, "Application.ZoomScaled", 0, EventOutcome::Running},
         WaitCase{"OkHungThenCancel", Event::OkClick, [](sim::SimulatedHost& host) { host.Hang(20s); },
                  MessageAnswer::Cancel, 5000ms, 5000ms, "Application.ZoomScaled", 0, EventOutcome::Running},
         WaitCase{"OkHungThenRetryWaitsOnTheSameCall", Event::OkClick, [](sim::SimulatedHost& host) { host.Hang(8s); },
