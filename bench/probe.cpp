@@ -4,7 +4,7 @@
 //
 //   vantrel_bench.exe --vantrel EXE --simcad EXE --floor EXE --baseline EXE --sheet FILE
 //                     --work DIR [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...]
-//                     [--soak-seconds S] startup | footprint | growth | soak | hang ...
+//                     [--soak-seconds S] startup | footprint | growth | soak | hang | two ...
 //
 // Paths may be Windows paths or Unix paths of the build (under Wine).
 #include <windows.h>
@@ -473,6 +473,85 @@ bool Footprint(const Options& options) {
     return true;
 }
 
+// ---- idle with two releases of the host side by side ------------------------------
+
+// The release that runs beside the current one (simcad --release).
+constexpr unsigned kOtherRelease = 25;
+// Vantrel's load is over well before this, also on a loaded machine.
+constexpr DWORD kPastTheLoadMs = 5000;
+// Long enough for bench/run to read the CPU time once the minute is over.
+constexpr DWORD kMarkReadMs = 1500;
+
+// A line that bench/run waits for in the work folder's "two.marks": "<run> start" and "<run> end" around each quiet
+// minute, so that it reads vantrel.exe's CPU time from /proc at both ends (Wine's GetProcessTimes cannot).
+void Mark(const Options& options, const std::string& line) {
+    std::ofstream marks(std::filesystem::path(WorkFile(options, L"two.marks")), std::ios::app | std::ios::binary);
+    marks << line << "\n";
+}
+
+// One quiet minute of Vantrel's ticks with the current release running alone, or with another release beside it:
+// the round trips per tick over every journal, and how often each instance was asked its main window.
+bool IdleWithInstances(const Options& options, bool beside) {
+    const std::string run = beside ? "two" : "one";
+    Simcad current(options.simcad, options.sheet,
+                   WorkFile(options, L"two-current-" + vantrel::win::Utf16FromUtf8(run) + L".journal"));
+    std::optional<Simcad> other;
+    if (beside) other.emplace(options.simcad, options.sheet, WorkFile(options, L"two-release.journal"), kOtherRelease);
+    if (!current.Ready() || (other && !other->Ready())) {
+        Say("two: simcad did not come up");
+        return false;
+    }
+    // The current release in front, so that the load prepares its drawing.
+    if (other) BringToFront(current.Window());
+    Process vantrel(options.vantrel, L"");
+    if (WaitForVantrel(vantrel, kStartDeadlineMs) == nullptr) {
+        Say("two: vantrel did not show its window");
+        return false;
+    }
+    Sleep(kPastTheLoadMs);
+    std::vector<Simcad*> hosts{&current};
+    if (other) hosts.push_back(&*other);
+    std::vector<std::size_t> from;
+    for (Simcad* host : hosts) from.push_back(host->Calls().size());
+    const double start = NowMs();
+    Mark(options, run + " start");
+    Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
+    std::size_t trips = 0;
+    std::size_t ticks = 0;
+    std::string perHost;
+    std::string windowAsks;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        const std::size_t hostTrips = hosts[i]->Calls().size() - from[i];
+        trips += hostTrips;
+        ticks += hosts[i]->Count("Application.ActiveDocument(", from[i]);
+        const std::string name = i == 0 ? "current release" : "release " + std::to_string(kOtherRelease);
+        perHost += (i == 0 ? "" : ", ") + name + " " + std::to_string(hostTrips);
+        windowAsks += (i == 0 ? "" : ", ") + name + " " + std::to_string(hosts[i]->Count("Application.HWND("));
+    }
+    const double seconds = (NowMs() - start) / 1000.0;
+    Mark(options, run + " end");
+    Sleep(kMarkReadMs);
+    if (!vantrel.Running() || MessageBoxText(vantrel.Id())) {
+        Say("two: vantrel.exe ended or showed a box during the ticks");
+        return false;
+    }
+    const double perTick = ticks > 0 ? static_cast<double>(trips) / static_cast<double>(ticks) : 0.0;
+    Say("two: " + std::string(beside ? "two instances" : "one instance") + ": " + std::to_string(trips) +
+        " journaled round trips in " + Fixed(seconds, 1) + " s for " + std::to_string(ticks) +
+        " ticks = " + Fixed(perTick, 2) + " per tick (" + perHost + "; goal at most 1 per tick after the first)");
+    if (beside) {
+        Say("two: Application.HWND asked since the start: " + windowAsks + " (goal: once per instance, at the start)");
+    }
+    return true;
+}
+
+bool TwoInstances(const Options& options) {
+    DeleteFileW(WorkFile(options, L"two.marks").c_str());
+    const bool alone = IdleWithInstances(options, false);
+    const bool beside = IdleWithInstances(options, true);
+    return alone && beside;
+}
+
 // ---- growth -------------------------------------------------------------------
 
 // A sheet of `items` paper-space items: the sheet's own viewport first, then
@@ -891,7 +970,7 @@ int wmain(int count, wchar_t** arguments) {
         std::fputs(
             "usage: vantrel_bench --vantrel EXE --simcad EXE --floor EXE --baseline EXE --sheet FILE --work DIR\n"
             "       [--runs N] [--ticks-seconds S] [--idle-seconds S] [--sizes 10,100,...] [--soak-seconds S]\n"
-            "       startup|footprint|growth|soak|hang...\n",
+            "       startup|footprint|growth|soak|hang|two...\n",
             stderr);
         return 2;
     }
@@ -909,6 +988,8 @@ int wmain(int count, wchar_t** arguments) {
                 all = Soak(*options) && all;
             } else if (phase == "hang") {
                 all = Hang(*options) && all;
+            } else if (phase == "two") {
+                all = TwoInstances(*options) && all;
             } else {
                 Say("unknown phase " + phase);
                 all = false;

@@ -148,6 +148,21 @@ int Alpha(HWND window) {
     return GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) ? (flags & LWA_ALPHA ? alpha : 255) : -1;
 }
 
+bool BringToFront(HWND window) {
+    if (window == nullptr) return false;
+    const bool activated = SetForegroundWindow(window) != FALSE;
+    const bool raised = SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != FALSE;
+    return activated || raised;
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        if (window == upper) return true;
+        if (window == lower) return false;
+    }
+    return false;
+}
+
 int ListRowCount(HWND list) { return static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 void SelectRow(HWND list, int row) {
@@ -165,8 +180,10 @@ void DoubleClickRow(HWND list, int row) {
     PostMessageW(list, WM_LBUTTONUP, 0, point);
 }
 
-Simcad::Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal)
-    : journal_(FreshJournal(journal)), process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"") {
+Simcad::Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal, unsigned release)
+    : journal_(FreshJournal(journal)),
+      process_(exe, L"\"" + scenario + L"\" --journal \"" + journal + L"\"" +
+                        (release == 0 ? std::wstring() : L" --release " + std::to_wstring(release))) {
     const auto readyOrGone = [&] {
         Calls();
         return ready_ || !process_.Running();
@@ -185,10 +202,12 @@ bool Simcad::Send(std::string_view command) {
     COPYDATASTRUCT data{simcad::kCopyDataCommand, static_cast<DWORD>(command.size()),
                         const_cast<char*>(command.data())};
     DWORD_PTR answer = 0;
-    return SendMessageTimeoutW(FindWindowW(simcad::kWindowClass, nullptr), WM_COPYDATA, 0,
-                               reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kAnswerMs, &answer) &&
+    return SendMessageTimeoutW(Window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kAnswerMs,
+                               &answer) &&
            answer == TRUE;
 }
+
+HWND Simcad::Window() const { return TopLevel(process_.Id(), nullptr, simcad::kWindowClass); }
 
 const std::vector<Simcad::Call>& Simcad::Calls() {
     if (file_ == INVALID_HANDLE_VALUE) {  // shared: simcad goes on writing it

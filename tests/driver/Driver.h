@@ -57,23 +57,31 @@ void PressKey(HWND target, WORD key);
 bool IsChecked(HWND button);
 HWND Focus(HWND window);  // in the thread of `window`
 int Alpha(HWND window);   // 255 unless layered; -1 unreadable
+// Brings a top-level window of another process to the front and activates it, as a click on it does; false when
+// the system refused.
+bool BringToFront(HWND window);
+// Whether `upper` comes before `lower` among the top-level windows, the topmost first (EnumWindows' order).
+bool IsAbove(HWND upper, HWND lower);
 
 // The list view, through memory placed in its process where a message needs it.
 int ListRowCount(HWND list);
 void SelectRow(HWND list, int row);
 void DoubleClickRow(HWND list, int row);
 
-// simcad serving a scenario file, its journal read as it grows.
+// simcad serving a scenario file, its journal read as it grows; with a release number (1 to 9999), another release
+// of the host beside the current one (simcad's --release).
 class Simcad {
 public:
     struct Call {
         std::string text;  // "Object.Member(arguments) -> result"
         double seenMs;     // NowMs() of the read that found it
     };
-    Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal);  // until "ready"
+    // Until "ready".
+    Simcad(const std::wstring& exe, const std::wstring& scenario, const std::wstring& journal, unsigned release = 0);
     ~Simcad();  // once a hang is over: "quit", else killed
     [[nodiscard]] bool Ready() const { return ready_; }
     Process& Program() { return process_; }
+    [[nodiscard]] HWND Window() const;  // its main window, null once it is gone
     // True when understood and applied. Not during a hang: simcad answers no command then.
     bool Send(std::string_view command);
     const std::vector<Call>& Calls();

@@ -589,12 +589,14 @@ private:
     std::size_t index_;
 };
 
-constexpr DISPID kActiveDocument = 0x001, kZoomExtents = 0x002, kZoomScaled = 0x003, kApplicationName = 0x004;
+constexpr DISPID kActiveDocument = 0x001, kZoomExtents = 0x002, kZoomScaled = 0x003, kApplicationName = 0x004,
+                 kMainWindow = 0x005;
 constexpr std::array kApplicationMembers = {
     Member{L"ActiveDocument", kActiveDocument, Access::Get, 0},
     Member{L"ZoomExtents", kZoomExtents, Access::Method, 0},
     Member{L"ZoomScaled", kZoomScaled, Access::Method, 2},
     Member{L"Name", kApplicationName, Access::Get, 0},
+    Member{L"HWND", kMainWindow, Access::Get, 0},
 };
 
 class ApplicationObject final : public DispatchObject {
@@ -620,6 +622,12 @@ protected:
             case kApplicationName:
                 Host().Enter("Application.Name");
                 SetResult(result, std::string_view("AutoCAD"));
+                break;
+            case kMainWindow:
+                // The handle as a 64-bit host gives it (LONG_PTR).
+                Host().Enter("Application.HWND");
+                result.vt = VT_I8;
+                result.llVal = static_cast<LONGLONG>(reinterpret_cast<LONG_PTR>(server_.mainWindow));
                 break;
             default:
                 break;

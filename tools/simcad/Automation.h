@@ -19,6 +19,7 @@ namespace vantrel::simcad {
 struct Server {
     std::shared_ptr<sim::SimulatedHost> host;
     Journal& journal;
+    HWND mainWindow = nullptr;  // what Application.HWND reads
 };
 
 // The application object that goes into the running-object table.

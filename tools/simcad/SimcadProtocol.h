@@ -2,6 +2,9 @@
 // its window, how to send it a command, what its journal looks like.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 namespace vantrel::simcad {
 
 // simcad's own window, found by class name.
@@ -51,6 +54,29 @@ inline constexpr unsigned long kCopyDataCommand = 0x56534D43;  // 'VSMC'
 inline constexpr wchar_t kClsidText[] = L"{C2E5334D-54D1-4D01-BF50-C44608DA5AF1}";
 inline constexpr wchar_t kProgId[] = L"AutoCAD.Application";
 
+// simcad.exe SCENARIO_FILE [--journal FILE] [--release N]
+// Without --release simcad is the host's current release: "AutoCAD.Application"
+// maps to kClsidText. With --release N (1 to 9999) it is another release of the
+// host running beside it, as AutoCAD 2024 beside 2025: the ProgID
+// "AutoCAD.Application.N" maps to a CLSID of its own, kClsidText with its last
+// four hex digits the release's number in decimal digits (release 25:
+// {C2E5334D-54D1-4D01-BF50-C44608DA0025}), and the application object is in the
+// running-object table under that CLSID. Each one, plain or release, also
+// names its ProgID under its CLSID (Software\Classes\CLSID\{...}\ProgID), as
+// an installed host does, so ProgIDFromCLSID answers it. The keys are written
+// for the current user, and for the machine where the classes root does not
+// merge the user's (Wine); a simcad removes only its own ProgID and CLSID keys
+// when it quits, and none while another simcad of the same release still runs.
+inline constexpr unsigned kLastRelease = 9999;
+
+inline std::wstring ReleaseProgId(unsigned release) { return std::wstring(kProgId) + L"." + std::to_wstring(release); }
+
+inline std::wstring ReleaseClsidText(unsigned release) {
+    wchar_t digits[8] = {};
+    std::swprintf(digits, 8, L"%04u", release % (kLastRelease + 1));
+    return std::wstring(kClsidText).substr(0, 33) + digits + L"}";
+}
+
 // Journal file: one line per round trip,
 //   "<sequence> <Object.Member>(<arguments>) -> <result>[ [<view>]]"
 // where a property write ends the member with '=', the result is the value
@@ -62,6 +88,8 @@ inline constexpr wchar_t kProgId[] = L"AutoCAD.Application";
 //   "<sequence> <Interface>.<Method>() -> rejected by the message filter"
 // ("IDispatch.Invoke", "IEnumVARIANT.Next", "IRemUnknown.RemRelease", ...): the
 // filter sees the interface and the method, not the member or the arguments.
+// Application.HWND reads the handle of simcad's own window, as the host's
+// main window, journaled as a number: "Application.HWND() -> 262242".
 // Lines without a sequence: the first line is kReadyLine, written once the
 // application object is in the running-object table; control commands are
 // journaled as "-- <command>"; the end of a hang as kHangOverLine.

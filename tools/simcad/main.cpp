@@ -1,9 +1,11 @@
 // simcad: the simulated CAD host served over COM automation, for the
 // end-to-end tests and the demo.
-//   simcad.exe SCENARIO_FILE [--journal FILE]
+//   simcad.exe SCENARIO_FILE [--journal FILE] [--release N]
 // Registers its application object in the running-object table under the CLSID
-// that "AutoCAD.Application" maps to, journals every call it receives, and
-// takes control commands by WM_COPYDATA (see SimcadProtocol.h).
+// that "AutoCAD.Application" maps to, or with --release N under the CLSID of
+// "AutoCAD.Application.N", a release running beside the current one; journals
+// every call it receives, and takes control commands by WM_COPYDATA (see
+// SimcadProtocol.h).
 #include <objbase.h>
 #include <oleauto.h>
 #include <shellapi.h>
@@ -105,7 +107,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND CreateJournalWindow(Window& state) {
+HWND CreateJournalWindow(Window& state, unsigned release) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WindowProc;
@@ -114,9 +116,13 @@ HWND CreateJournalWindow(Window& state) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);
-    // Placed away from where Vantrel opens, so both are seen side by side.
-    return CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 620, 40, 560, 420, nullptr,
-                           nullptr, windowClass.hInstance, &state);
+    // Placed away from where Vantrel opens, so both are seen side by side; a
+    // release a little lower, so that one beside the current one shows too.
+    const std::wstring title =
+        release == 0 ? std::wstring(kWindowTitle) : std::wstring(kWindowTitle) + L" (" + ReleaseProgId(release) + L")";
+    const int offset = release == 0 ? 0 : 60;
+    return CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 620 + offset, 40 + offset,
+                           560, 420, nullptr, nullptr, windowClass.hInstance, &state);
 }
 
 // Waits for the next message up to `timeout`, handling everything queued.
@@ -140,12 +146,26 @@ std::optional<std::string> ReadFile(const std::wstring& path) {
     return text.str();
 }
 
+// The N of "--release N", or 0 when it is not a number from 1 to kLastRelease.
+unsigned ReleaseNumber(const std::wstring& text) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return 0;
+    const auto number = static_cast<unsigned>(std::wcstoul(text.c_str(), nullptr, 10));
+    return number <= kLastRelease ? number : 0;
+}
+
 int Run(const std::vector<std::wstring>& arguments) {
     std::wstring scenarioPath;
     std::wstring journalPath;
+    unsigned release = 0;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == L"--journal" && i + 1 < arguments.size()) {
             journalPath = arguments[++i];
+        } else if (arguments[i] == L"--release" && i + 1 < arguments.size()) {
+            release = ReleaseNumber(arguments[++i]);
+            if (release == 0) {
+                scenarioPath.clear();
+                break;
+            }
         } else if (scenarioPath.empty()) {
             scenarioPath = arguments[i];
         } else {
@@ -154,7 +174,7 @@ int Run(const std::vector<std::wstring>& arguments) {
         }
     }
     if (scenarioPath.empty()) {
-        Complain(L"usage: simcad.exe SCENARIO_FILE [--journal FILE]");
+        Complain(L"usage: simcad.exe SCENARIO_FILE [--journal FILE] [--release N (1 to 9999)]");
         return kUsage;
     }
     const std::optional<std::string> scenario = ReadFile(scenarioPath);
@@ -177,7 +197,9 @@ int Run(const std::vector<std::wstring>& arguments) {
     }
 
     std::wstring refusal;
-    std::optional<ProgIdRegistration> registration = ProgIdRegistration::Claim(refusal);
+    const std::wstring progId = release == 0 ? std::wstring(kProgId) : ReleaseProgId(release);
+    const std::wstring clsidText = release == 0 ? std::wstring(kClsidText) : ReleaseClsidText(release);
+    std::optional<ProgIdRegistration> registration = ProgIdRegistration::Claim(progId, clsidText, refusal);
     if (!registration) {
         Complain(refusal);
         journal.Line("refused: " + vantrel::win::Utf8FromUtf16(refusal));
@@ -186,15 +208,16 @@ int Run(const std::vector<std::wstring>& arguments) {
 
     Server server{host, journal};
     Window state{&server, nullptr};
-    const HWND window = CreateJournalWindow(state);
+    const HWND window = CreateJournalWindow(state, release);
     if (window == nullptr) {
         Complain(L"cannot create the window");
         return kNotRegistered;
     }
+    server.mainWindow = window;
     journal.ShowIn(state.list, kShowJournalTimer);
 
     CLSID clsid{};
-    CLSIDFromString(kClsidText, &clsid);
+    CLSIDFromString(clsidText.c_str(), &clsid);
     Microsoft::WRL::ComPtr<IDispatch> application = CreateApplicationObject(server);
     DWORD cookie = 0;
     bool registered = false;
