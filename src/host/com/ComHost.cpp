@@ -219,8 +219,8 @@ std::optional<CLSID> RegisteredClass(IMoniker& moniker, IBindCtx& context) {
 
 // Whether the class is the host's: the one its ProgID names, or one whose own
 // ProgID is a release of it ("AutoCAD.Application.25").
-bool IsHostClass(const CLSID& clsid, const CLSID& current, const std::wstring& progId) {
-    if (::IsEqualCLSID(clsid, current)) return true;
+bool IsHostClass(const CLSID& clsid, const std::optional<CLSID>& current, const std::wstring& progId) {
+    if (current && ::IsEqualCLSID(clsid, *current)) return true;
     LPOLESTR name = nullptr;
     if (FAILED(::ProgIDFromCLSID(clsid, &name)) || name == nullptr) return false;
     const std::wstring own(name);
@@ -230,36 +230,39 @@ bool IsHostClass(const CLSID& clsid, const CLSID& current, const std::wstring& p
                                   static_cast<int>(progId.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The host's instances in the running-object table, one per class, when
-// there are several; none for a single one, which the plain lookup finds. A
-// second session of one release registers under the same name as the first,
-// and the table hands out the first for both: only releases side by side can
-// be told apart.
-std::vector<ComPtr<IUnknown>> RunningInstances(const CLSID& current, const std::wstring& progId) {
-    std::vector<ComPtr<IUnknown>> instances;
+// The host's entries in the running-object table, one per class, not yet
+// bound. A second session of one release registers under the same name as the
+// first, and the table hands out the first for both: only releases side by
+// side can be told apart.
+struct HostEntry {
+    CLSID clsid;
+    ComPtr<IMoniker> name;
+};
+
+std::vector<HostEntry> HostEntries(const std::optional<CLSID>& current, const std::wstring& progId) {
+    std::vector<HostEntry> found;
     ComPtr<IRunningObjectTable> table;
     ComPtr<IEnumMoniker> entries;
     ComPtr<IBindCtx> context;
     if (FAILED(::GetRunningObjectTable(0, &table)) || FAILED(table->EnumRunning(&entries)) ||
         FAILED(::CreateBindCtx(0, &context))) {
-        return instances;
+        return found;
     }
-    std::vector<CLSID> classes;
-    std::vector<ComPtr<IMoniker>> names;
     for (ComPtr<IMoniker> entry; entries->Next(1, &entry, nullptr) == S_OK; entry.Reset()) {
         const std::optional<CLSID> clsid = RegisteredClass(*entry.Get(), *context.Get());
         if (!clsid || !IsHostClass(*clsid, current, progId)) continue;
-        const auto same = [&](const CLSID& seen) { return ::IsEqualCLSID(seen, *clsid) != FALSE; };
-        if (std::any_of(classes.begin(), classes.end(), same)) continue;
-        classes.push_back(*clsid);
-        names.push_back(entry);
+        const auto same = [&](const HostEntry& seen) { return ::IsEqualCLSID(seen.clsid, *clsid) != FALSE; };
+        if (std::none_of(found.begin(), found.end(), same)) found.push_back({*clsid, entry});
     }
-    if (names.size() < 2) return instances;
-    for (const ComPtr<IMoniker>& name : names) {
-        ComPtr<IUnknown> object;
-        if (SUCCEEDED(table->GetObject(name.Get(), &object))) instances.push_back(std::move(object));
-    }
-    return instances;
+    return found;
+}
+
+// The object of an entry, as the table hands it out.
+ComPtr<IUnknown> Bind(const HostEntry& entry) {
+    ComPtr<IRunningObjectTable> table;
+    ComPtr<IUnknown> object;
+    if (SUCCEEDED(::GetRunningObjectTable(0, &table))) table->GetObject(entry.name.Get(), &object);
+    return object;
 }
 
 // The top-level windows, the topmost first, by the low 32 bits that identify a
@@ -283,14 +286,25 @@ public:
     std::shared_ptr<Application> GetRunningApplication(std::string_view progId) override {
         const std::wstring name = win::Utf16FromUtf8(progId);
         CLSID clsid{};
-        HRESULT hr = ::CLSIDFromProgID(name.c_str(), &clsid);
-        if (FAILED(hr)) throw FailureFromStatus(hr);
-        ComPtr<IDispatch> object = InstanceInFront(clsid, name);
+        const HRESULT named = ::CLSIDFromProgID(name.c_str(), &clsid);
+        const std::optional<CLSID> current = SUCCEEDED(named) ? std::optional(clsid) : std::nullopt;
+        const std::vector<HostEntry> entries = HostEntries(current, name);
+        ComPtr<IDispatch> object;
+        if (entries.size() > 1) {
+            object = InstanceInFront(entries);
+        } else {
+            known_.clear();
+            // The one release left running need not be the one the ProgID names.
+            if (entries.size() == 1 && !(current && ::IsEqualCLSID(entries.front().clsid, *current))) {
+                Bind(entries.front()).As(&object);
+            }
+        }
         if (!object) {
-            // One instance: a running instance only, from the running-object
-            // table, never CoCreateInstance.
+            if (FAILED(named)) throw FailureFromStatus(named);
+            // A running instance only, from the running-object table, never
+            // CoCreateInstance.
             ComPtr<IUnknown> running;
-            hr = ::GetActiveObject(clsid, nullptr, &running);
+            HRESULT hr = ::GetActiveObject(clsid, nullptr, &running);
             if (FAILED(hr)) throw FailureFromStatus(hr);
             hr = running.As(&object);
             if (FAILED(hr)) throw FailureFromStatus(hr);
@@ -307,18 +321,15 @@ private:
         std::uint64_t mainWindow = 0;
     };
 
-    // With several instances running, the one whose main window is in front;
-    // nothing with one instance, or when none could say where its window is.
-    ComPtr<IDispatch> InstanceInFront(const CLSID& clsid, const std::wstring& progId) {
-        const std::vector<ComPtr<IUnknown>> running = RunningInstances(clsid, progId);
+    // Of several instances running, the one whose main window is in front;
+    // nothing when none could say where its window is.
+    ComPtr<IDispatch> InstanceInFront(const std::vector<HostEntry>& entries) {
         std::vector<KnownInstance> known;
         std::vector<std::optional<std::uint64_t>> windows;
-        if (running.size() > 1) {
-            for (const ComPtr<IUnknown>& instance : running) {
-                std::optional<KnownInstance> seen = Known(instance);
-                windows.push_back(seen ? std::optional(seen->mainWindow) : std::nullopt);
-                if (seen) known.push_back(std::move(*seen));
-            }
+        for (const HostEntry& entry : entries) {
+            std::optional<KnownInstance> seen = Known(Bind(entry));
+            windows.push_back(seen ? std::optional(seen->mainWindow) : std::nullopt);
+            if (seen) known.push_back(std::move(*seen));
         }
         // Instances that quit drop out here.
         known_ = std::move(known);
@@ -335,9 +346,11 @@ private:
     // left out this time.
     std::optional<KnownInstance> Known(const ComPtr<IUnknown>& instance) {
         ComPtr<IUnknown> identity;
-        if (FAILED(instance.As(&identity))) return std::nullopt;
+        if (!instance || FAILED(instance.As(&identity))) return std::nullopt;
         for (const KnownInstance& known : known_) {
-            if (known.identity == identity) return known;
+            // The objects' identities, by pointer: the same instance gives the
+            // same IUnknown.
+            if (known.identity.Get() == identity.Get()) return known;
         }
         KnownInstance fresh{identity, nullptr, 0};
         if (FAILED(instance.As(&fresh.object))) return std::nullopt;
