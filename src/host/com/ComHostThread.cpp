@@ -16,6 +16,10 @@ constexpr DWORD kCancelCall = 0xFFFFFFFF;  // IMessageFilter::RetryRejectedCall:
 // How long the end of the thread is waited for: a call without an answer
 // holds it for good, and the process's end ends it.
 constexpr DWORD kEndWaitMs = 2000;
+// Most calls answer within a few milliseconds: that long the window's thread
+// waits for the answer alone, before it also looks at its messages (which,
+// for a thread with windows, costs a round trip to the window system).
+constexpr DWORD kQuickAnswerMs = 4;
 
 class HostThreadFilter final : public win::ComObject<IMessageFilter> {
 public:
@@ -115,6 +119,9 @@ void ComHostThread::ShowActionInFlight(bool inFlight) {
 }
 
 bool ComHostThread::WaitDispatching(const HostStep* step, HostClock::time_point deadline) {
+    if (step != nullptr && !step->Answered()) {
+        ::WaitForSingleObject(answered_, kQuickAnswerMs);
+    }
     for (;;) {
         if (step != nullptr && step->Answered()) return true;
         const HostClock::time_point now = HostClock::now();

@@ -128,11 +128,12 @@ bool FrmMainWindow::AdmitsWhileWaiting(const MSG& message) const noexcept {
 
 void FrmMainWindow::ShowActionInFlight(bool inFlight) noexcept {
     actionInFlight_ = inFlight;
+    // Hidden (the load), the window has no cursor to show and takes no input.
+    if (window_ == nullptr || !IsWindowVisible(window_)) return;
     POINT cursor{};
-    const bool overWindow = window_ != nullptr && GetCursorPos(&cursor) &&
-                            (WindowFromPoint(cursor) == window_ || IsChild(window_, WindowFromPoint(cursor)));
-    if (overWindow) SetCursor(LoadCursorW(nullptr, inFlight ? IDC_WAIT : IDC_ARROW));
-    if (!inFlight && window_ != nullptr) {
+    const HWND under = GetCursorPos(&cursor) ? WindowFromPoint(cursor) : nullptr;
+    if (under == window_ || IsChild(window_, under)) SetCursor(LoadCursorW(nullptr, inFlight ? IDC_WAIT : IDC_ARROW));
+    if (!inFlight) {
         MSG dropped;
         while (PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
         }
