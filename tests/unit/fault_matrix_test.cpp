@@ -38,12 +38,14 @@ struct ErrorKind {
     Meaning meaning;
 };
 
-// A host error as the host raises it (DISP_E_EXCEPTION, its scode and text),
+// A host error as the host raises it (DISP_E_EXCEPTION, its scode and text;
+// or DISP_E_EXCEPTION alone, as the documentation leaves most refusals),
 // the host's process gone from under a live reference, and a host that
 // rejects the call (its message filter's SERVERCALL_REJECTED reaches the
 // caller as RPC_E_CALL_REJECTED).
 const std::vector<ErrorKind> kErrorKinds = {
     {"HostError", StatusCode(0x80210099), "Error in the drawing", Meaning::Refused},
+    {"HostErrorWithoutCode", StatusCode(0x80020009), "Exception occurred.", Meaning::Refused},
     {"Disconnected", StatusCode(0x80010108), "The object invoked has disconnected from its clients.", Meaning::Gone},
     {"Busy", StatusCode(0x80010001), "Call was rejected by callee.", Meaning::Busy},
 };
