@@ -26,7 +26,7 @@ bool IsAttachCall(const std::string& call) {
 // What a status means, as the COM and host documentation give it: written
 // here by hand, so that the product's own reading of it can be wrong.
 enum class Meaning {
-    Refused,  // the host's own refusal: DISP_E_EXCEPTION with its scode 0x8021xxxx
+    Refused,  // the host's own refusal: DISP_E_EXCEPTION, with its scode 0x8021xxxx or none
     Gone,     // the host's process, or its object, is no longer there
     Busy,     // the host rejected the call for now: sent again, never "gone"
 };
