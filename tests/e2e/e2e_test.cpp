@@ -78,6 +78,8 @@ struct Session {
         SelectRow(list, 7);
         return true;
     }
+    // Started, Metric's "1:50" selected, and then the host held by simcad's command; false when a step failed.
+    bool StartOnMetric150AndHold(const std::string& hold) { return Start() && SelectMetric150() && host.Send(hold); }
     std::string AnswerBox() {  // the next box's text, once it is answered with OK; empty when none shows
         const HWND box = WaitForBox(app->Id());
         if (box == nullptr) return "";
@@ -339,13 +341,9 @@ class BusyBriefly : public ::testing::TestWithParam<BriefCase> {};
 TEST_P(BusyBriefly, OkWaitsQuietlyAndZoomsOnce) {
     const BriefCase& brief = GetParam();
     Session session;
-    const bool started = session.Start();
-    ASSERT_TRUE(started);
-    const bool selected = session.SelectMetric150();
-    ASSERT_TRUE(selected);
+    const bool ready = session.StartOnMetric150AndHold(brief.busy);
+    ASSERT_TRUE(ready);
     const std::size_t from = session.host.Calls().size();
-    const bool busy = session.host.Send(brief.busy);
-    ASSERT_TRUE(busy);
     session.Click(L"Ok");
     session.Click(L"Current Scale");
     const std::string box = session.BoxBeforeTheEnd(kActionDeadline);
@@ -385,12 +383,8 @@ class PastTheBudget : public ::testing::TestWithParam<PastCase> {};
 TEST_P(PastTheBudget, AsksThenRetryZoomsOnceOrCancelLeavesTheDrawing) {
     const PastCase& past = GetParam();
     Session session;
-    const bool started = session.Start();
-    ASSERT_TRUE(started);
-    const bool selected = session.SelectMetric150();
-    ASSERT_TRUE(selected);
-    const bool busy = session.host.Send(past.busy);
-    ASSERT_TRUE(busy);
+    const bool ready = session.StartOnMetric150AndHold(past.busy);
+    ASSERT_TRUE(ready);
     const auto clicked = std::chrono::steady_clock::now();
     const double clickedMs = NowMs();
     session.Click(L"Ok");
