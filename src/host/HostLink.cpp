@@ -280,7 +280,20 @@ void HostLink::Release(std::shared_ptr<void> object) {
 
 void HostLink::AttachInBackground(std::function<void(const AttachOutcome&)> answered) {
     auto found = std::make_shared<Attachment>();
-    auto step = std::make_shared<HostStep>([&locator = locator_, found] { *found = Attach(locator); });
+    auto step = std::make_shared<HostStep>([&locator = locator_, found] {
+        try {
+            *found = Attach(locator);
+        } catch (const Failure& failure) {
+            if (IsBusyStatus(failure.Number())) {
+                throw;
+            }
+            // Of several instances, the one in front may be going away: it
+            // leaves the running-object table before its objects stop
+            // answering. Looked up once more, the attach finds the one left,
+            // or fails the same way when none is.
+            *found = Attach(locator);
+        }
+    });
     background_.push_back({step, found, std::move(answered)});
     thread_.Post(std::move(step), AnswerBy::Message);
 }
