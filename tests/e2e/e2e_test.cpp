@@ -321,7 +321,6 @@ INSTANTIATE_TEST_SUITE_P(Steps, HostHangs,
                          ::testing::Values(HangCase{"TickThenExit", 5000, true, nullptr, false, Ending::ExitButton},
                                            HangCase{"OkThenExit", 5000, true, L"Ok", false, Ending::ExitButton},
                                            HangCase{"OkThenCloseBox", 5000, true, L"Ok", false, Ending::CloseBox},
-                                           HangCase{"OkCancelThenExit", 10000, true, L"Ok", true, Ending::ExitButton},
                                            HangCase{"LoadCancel", 10000, false, nullptr, true, Ending::CancelAlone}),
                          [](const auto& param) { return std::string(param.param.name); });
 

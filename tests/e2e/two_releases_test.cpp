@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <wrl/client.h>
 
-#include <cstdint>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,8 +27,6 @@ constexpr Milliseconds kTicksDeadline = 10s;
 constexpr unsigned kRelease = 25;
 constexpr wchar_t kCurrentProgId[] = L"AutoCAD.Application";
 constexpr wchar_t kReleaseProgId[] = L"AutoCAD.Application.25";
-constexpr wchar_t kCurrentClsid[] = L"{C2E5334D-54D1-4D01-BF50-C44608DA5AF1}";
-constexpr wchar_t kReleaseClsid[] = L"{C2E5334D-54D1-4D01-BF50-C44608DA0025}";
 // A class of another program that claims the release's ProgID, as an installed AutoCAD would.
 constexpr wchar_t kForeignClsid[] = L"{6F1D2B7A-3C4E-4A5B-9D8C-7E6F5A4B3C25}";
 constexpr DWORD kRefusedExitCode = 4;
@@ -58,45 +53,6 @@ std::string ClsidOf(const wchar_t* progId) {
     return win::Utf8FromUtf16(text);
 }
 
-// The ProgID a CLSID names as its own; "none" when it names none.
-std::string ProgIdOf(const wchar_t* clsidText) {
-    CLSID clsid{};
-    LPOLESTR name = nullptr;
-    if (FAILED(CLSIDFromString(clsidText, &clsid)) || FAILED(ProgIDFromCLSID(clsid, &name))) return "none";
-    std::string text = win::Utf8FromUtf16(name);
-    CoTaskMemFree(name);
-    return text;
-}
-
-// The instance of the class in the running-object table, if one is there.
-Microsoft::WRL::ComPtr<IDispatch> RunningInstance(const wchar_t* clsidText) {
-    CLSID clsid{};
-    Microsoft::WRL::ComPtr<IUnknown> running;
-    Microsoft::WRL::ComPtr<IDispatch> application;
-    if (SUCCEEDED(CLSIDFromString(clsidText, &clsid)) && SUCCEEDED(GetActiveObject(clsid, nullptr, &running))) {
-        running.As(&application);
-    }
-    return application;
-}
-
-// Application.HWND of the instance, as a late-bound client reads it; nothing when the call fails.
-std::optional<std::int64_t> MainWindowOf(IDispatch& application) {
-    LPOLESTR name = const_cast<LPOLESTR>(L"HWND");
-    DISPID id = 0;
-    if (FAILED(application.GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id))) return std::nullopt;
-    DISPPARAMS none{};
-    VARIANT result;
-    VariantInit(&result);
-    const HRESULT hr =
-        application.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
-    std::optional<std::int64_t> window;
-    if (SUCCEEDED(hr) && SUCCEEDED(VariantChangeType(&result, &result, 0, VT_I8))) window = result.llVal;
-    VariantClear(&result);
-    return window;
-}
-
-std::string WindowNumber(HWND window) { return std::to_string(reinterpret_cast<std::intptr_t>(window)); }
-
 std::wstring Journal(const char* name) { return WindowsPath(std::string(VANTREL_E2E_WORK_DIR "/") + name); }
 
 // The current release with the sample sheet, and release 25 with the eighth-scale sheet.
@@ -110,63 +66,6 @@ struct TwoHosts {
 };
 
 enum class Which { Current, Release };
-
-struct LookupCase {
-    const char* name;
-    Which quits;
-};
-void PrintTo(const LookupCase& row, std::ostream* out) { *out << row.name; }
-
-class TwoReleasesRegistered : public ::testing::TestWithParam<LookupCase> {};
-
-// Both register side by side, each answers Application.HWND with its own window, and the one that quits takes only
-// its own ProgID, CLSID and running object with it.
-TEST_P(TwoReleasesRegistered, EachHasItsOwnClassAndWindowAndTheOneThatQuitsRemovesOnlyItsOwn) {
-    const Apartment apartment;
-    TwoHosts hosts;
-    ASSERT_TRUE(hosts.current.Ready()) << "exit code " << hosts.current.Program().ExitCode();
-    ASSERT_TRUE(hosts.release.Ready()) << "exit code " << hosts.release.Program().ExitCode();
-    struct Registered {
-        Simcad& host;
-        const wchar_t* progId;
-        const wchar_t* clsid;
-        const char* clsidText;
-        const char* progIdText;
-    };
-    const Registered both[] = {
-        {hosts.current, kCurrentProgId, kCurrentClsid, "{C2E5334D-54D1-4D01-BF50-C44608DA5AF1}", "AutoCAD.Application"},
-        {hosts.release, kReleaseProgId, kReleaseClsid, "{C2E5334D-54D1-4D01-BF50-C44608DA0025}",
-         "AutoCAD.Application.25"}};
-    for (const Registered& each : both) {
-        EXPECT_EQ(ClsidOf(each.progId), each.clsidText);
-        EXPECT_EQ(ProgIdOf(each.clsid), each.progIdText);
-        const Microsoft::WRL::ComPtr<IDispatch> application = RunningInstance(each.clsid);
-        ASSERT_TRUE(application) << each.progIdText;
-        const std::optional<std::int64_t> window = MainWindowOf(*application.Get());
-        const HWND own = each.host.Window();
-        ASSERT_TRUE(own);
-        EXPECT_EQ(window, std::optional<std::int64_t>(reinterpret_cast<std::intptr_t>(own))) << each.progIdText;
-        const std::string line = "Application.HWND() -> " + WindowNumber(own);
-        EXPECT_TRUE(WaitFor([&] { return each.host.Count(line) == 1; }, kActionDeadline)) << each.host.CallsText();
-    }
-    const bool currentQuits = GetParam().quits == Which::Current;
-    Simcad& quitting = currentQuits ? hosts.current : hosts.release;
-    const bool quit = quitting.Send("quit");
-    ASSERT_TRUE(quit);
-    const bool gone = quitting.Program().WaitForExit(kActionDeadline);
-    ASSERT_TRUE(gone);
-    for (const Registered& each : both) {
-        const bool quitter = &each.host == &quitting;
-        EXPECT_EQ(ClsidOf(each.progId), quitter ? "none" : each.clsidText) << each.progIdText;
-        EXPECT_EQ(ProgIdOf(each.clsid), quitter ? "none" : each.progIdText) << each.progIdText;
-        EXPECT_EQ(RunningInstance(each.clsid) == nullptr, quitter) << each.progIdText;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(OneQuits, TwoReleasesRegistered,
-                         ::testing::Values(LookupCase{"CurrentQuits", Which::Current},
-                                           LookupCase{"ReleaseQuits", Which::Release}),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 // The release's ProgID held by another program's class, for the user and the machine; removed at the end.
 struct ForeignRelease {

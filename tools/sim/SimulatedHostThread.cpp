@@ -11,14 +11,12 @@ SimulatedHostThread::SimulatedHostThread(SimulatedHost& host) {
 
 void SimulatedHostThread::Post(std::shared_ptr<host::HostStep> step, host::AnswerBy answer) {
     // It starts once the host thread is done with the steps before it.
-    const host::HostClock::time_point posted = now_;
     hostFreeAt_ = std::max(hostFreeAt_, now_);
     step->Run();
     if (answer == host::AnswerBy::Nobody) {
         step->Publish();
         return;
     }
-    answerTimes.push_back(hostFreeAt_ - posted);
     pending_.push_back({std::move(step), hostFreeAt_});
     PublishDue();
 }

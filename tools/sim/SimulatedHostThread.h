@@ -30,9 +30,6 @@ public:
 
     // Whether the window shows an action in flight (the wait cursor).
     bool actionShown = false;
-    // Each step's answer as the window's thread could first see it: the time
-    // from its post to its answer.
-    std::vector<host::HostClock::duration> answerTimes;
 
 private:
     struct Pending {
