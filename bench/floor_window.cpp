@@ -167,8 +167,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 bool AddRow(HWND list, int index, const vantrel::catalog::ScaleRow& row) {
-    const std::array<std::string_view, 6> texts{row.Label,         row.ScaleFactor, row.TextSizeSmall,
-                                                row.TextSizeLarge, row.LtScale,     row.DimStyle};
+    const vantrel::catalog::RowTexts texts = row.Texts();
     for (std::size_t column = 0; column < texts.size(); ++column) {
         std::wstring text = vantrel::win::Utf16FromUtf8(texts[column]);
         LVITEMW item{};
@@ -211,7 +210,7 @@ HWND CreateFilledWindow(HINSTANCE instance) {
     // The first showing paints it whole.
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     int index = 0;
-    for (const auto& row : vantrel::catalog::GetScaleTable(vantrel::catalog::ScaleType::Architectural)) {
+    for (const auto& row : vantrel::catalog::kScaleSystems[0].rows) {
         if (!AddRow(list, index++, row)) return nullptr;
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);

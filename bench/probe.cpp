@@ -815,14 +815,14 @@ DWORD WindowCount(DWORD processId) {
 // One round of every control, each effect waited for: empty when all took
 // effect, else what did not.
 std::string SoakRound(Simcad& simcad, const Process& vantrel, HWND window, HWND list, int round, int& lostClicks) {
-    using vantrel::catalog::ScaleType;
+    using vantrel::catalog::kScaleSystems;
     const auto button = [&](const std::wstring& caption) {
         return FindWindowExW(window, nullptr, WC_BUTTONW, caption.c_str());
     };
     // The scale types, ending on Architectural, where the round started.
-    for (const ScaleType type : {ScaleType::Machine, ScaleType::Civil, ScaleType::Metric, ScaleType::Architectural}) {
-        const std::wstring name = vantrel::win::Utf16FromUtf8(vantrel::catalog::ScaleTypeName(type));
-        const auto rows = static_cast<int>(vantrel::catalog::GetScaleTable(type).size());
+    for (const std::size_t system : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{0}}) {
+        const std::wstring name = vantrel::win::Utf16FromUtf8(kScaleSystems[system].name);
+        const auto rows = static_cast<int>(kScaleSystems[system].rows.size());
         const auto chosen = [&] { return IsChecked(button(name)) && ListRowCount(list) == rows; };
         Click(button(name));
         if (!WaitFor(chosen, 3s)) {

@@ -1,6 +1,6 @@
-// The entry point: hands control to Main, then lives in the event loop.
+// The entry point: the program starts and lives in its event loop.
 #include <windows.h>
 
-#include "app/MdlMain.h"
+#include "app/Program.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return vantrel::app::Run(); }

@@ -51,7 +51,7 @@ inline constexpr std::int32_t kNoActiveDocument = StatusCode(0x8021003C);   // h
 // The platform's own error numbers, with their texts.
 namespace error {
 inline constexpr std::int32_t kObjectNotSet = 91;
-inline constexpr std::string_view kObjectNotSetText = "Object variable or With block variable not set";
+inline constexpr std::string_view kObjectNotSetText = "AutoCAD gave no drawing object where this needs one";
 }  // namespace error
 
 // A reference that holds no object, used as if it held one.

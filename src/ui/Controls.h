@@ -23,18 +23,18 @@ enum class MessageAnswer { Ok, Retry, Cancel };
 
 enum class NativeWindow { Main, List };
 
-// ChkTransparent's state value; anything but kChecked counts as clear.
+// The check box's state value; anything but kChecked counts as clear.
 inline constexpr int kCheckClear = 0;
 inline constexpr int kChecked = 1;
 
-// A row of LVscales: its label, then the text of each further column.
+// A row of the scale list: its label, then the text of each further column.
 using catalog::RowTexts;
 
 class Controls {
 public:
     virtual ~Controls() = default;
 
-    // LVscales. Positions are 1-based: the position at which the row was added.
+    // The scale list. Positions are 1-based: the position at which the row was added.
     virtual void ClearRows() = 0;
     virtual void AddRow(std::int32_t position, const RowTexts& texts) = 0;
     virtual std::optional<std::int32_t> SelectedRow() = 0;
@@ -43,12 +43,11 @@ public:
     virtual void BeginRowChanges() noexcept = 0;
     virtual void EndRowChanges() noexcept = 0;
 
-    // Option1. CheckOption checks one button (and clears the others) without
-    // raising its click event; the window raises that itself.
-    virtual bool IsOptionChecked(int index) = 0;
+    // The scale system option buttons: checks one (and clears the others)
+    // without raising its event; FrmMain shows the system itself.
     virtual void CheckOption(int index) = 0;
 
-    // ChkTransparent and the opacity of the window and of its list.
+    // The "Transparent" check box and the opacity of the window and of its list.
     virtual int TransparentState() = 0;
     virtual void MakeTransparent(NativeWindow window, std::uint8_t alpha) = 0;
 
@@ -58,6 +57,10 @@ public:
 
     // The user's decimal separator for numbers shown to the user.
     virtual std::string DecimalSeparator() = 0;
+
+    // Ends the program at once: the timer stops and the process exits, so
+    // nothing of the program runs after it. Only a recorder returns.
+    virtual void EndProgram() noexcept = 0;
 };
 
 }  // namespace vantrel::ui

@@ -1,11 +1,13 @@
 #include "ui/FrmMain.h"
 
-#include <array>
+#include <algorithm>
+#include <iterator>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "base/Failure.h"
+#include "catalog/ScaleCatalog.h"
 #include "host/HostOperations.h"
 #include "ui/ErrorReport.h"
 #include "ui/NumberText.h"
@@ -13,7 +15,12 @@
 namespace vantrel::ui {
 namespace {
 
-using catalog::ScaleType;
+using catalog::kScaleSystems;
+
+// Thrown by the end of the program so that nothing after it runs in any
+// caller; only Raise catches it. Deliberately not a std::exception, so that
+// no guard does.
+struct ProgramEnd {};
 
 // Plain boxes titled Vantrel for what the program will not do to the drawing.
 constexpr std::string_view kModelTabText =
@@ -40,53 +47,6 @@ public:
 private:
     Controls& controls_;
 };
-
-// The one event table: each event's handler and the name under which a
-// failure that no guard catches is reported. In the order of Event.
-struct EventHandler {
-    Event event;
-    std::string_view name;
-    void (*run)(FrmMain& form, int index);
-};
-
-constexpr std::array<EventHandler, kEventCount> kEventHandlers{{
-    {Event::Load, "Form_Load", [](FrmMain& form, int) { form.Form_Load(); }},
-    {Event::OptionClick, "Option1_Click",
-     [](FrmMain& form, int index) { form.Option1_Click(static_cast<std::int16_t>(index)); }},
-    {Event::OkClick, "CmdOK_Click", [](FrmMain& form, int) { form.CmdOK_Click(); }},
-    {Event::ExitClick, "CmdExit_Click", [](FrmMain& form, int) { form.CmdExit_Click(); }},
-    {Event::GetScaleClick, "CmdGetscale_Click", [](FrmMain& form, int) { form.CmdGetscale_Click(); }},
-    {Event::NextClick, "CmdNext_Click", [](FrmMain& form, int) { form.CmdNext_Click(); }},
-    {Event::TransparentClick, "ChkTransparent_Click", [](FrmMain& form, int) { form.ChkTransparent_Click(); }},
-    {Event::ListApply, "LVscales_DblClick", [](FrmMain& form, int) { form.LVscales_DblClick(); }},
-    {Event::TimerTick, "Timer1_Timer", [](FrmMain& form, int) { form.Timer1_Timer(); }},
-    {Event::Close, "Form_Unload",
-     [](FrmMain& form, int) {
-         int cancel = 0;
-         form.Form_Unload(cancel);
-     }},
-    {Event::HostAnswer, "Timer1_Timer", [](FrmMain& form, int) { form.HostAnswered(); }},
-}};
-
-constexpr bool InEventOrder() {
-    for (std::size_t i = 0; i < kEventHandlers.size(); ++i) {
-        if (static_cast<std::size_t>(kEventHandlers[i].event) != i) return false;
-    }
-    return true;
-}
-static_assert(InEventOrder(), "kEventHandlers must list the events in the order of Event");
-
-// A guarded procedure: a failure anywhere in the body is reported under the
-// procedure's location and the procedure returns normally. ProgramEnd is not
-// a std::exception, so the end of the program passes through.
-template <class Body>
-void Guarded(FrmMain& form, std::string_view location, Body&& body) {
-    try {
-        body();
-    } catch (const std::exception&) {
-        form.ReportError(location);
-    }
-}
 
 std::string_view RefusalText(host::ZoomOutcome outcome) noexcept {
     switch (outcome) {
@@ -118,106 +78,124 @@ private:
 
 FrmMain::FrmMain(Controls& controls, host::HostLink& link) : controls_(controls), link_(link) {}
 
-EventOutcome FrmMain::Raise(Event event, int index) {
+void FrmMain::Raise(Event event, int index) {
+    // The one event table: each event's handler, the name a failure that no
+    // guard catches is reported under, and whether it starts a host action.
+    struct EventHandler {
+        Event event;
+        std::string_view name;
+        bool hostAction;
+        void (*run)(FrmMain& form, int eventIndex);
+    };
+    static constexpr EventHandler kEventTable[] = {
+        {Event::Load, "Form_Load", true, [](FrmMain& form, int) { form.Load(); }},
+        {Event::ScaleSystemChosen, "Option1_Click", false,
+         [](FrmMain& form, int system) { form.ShowScaleSystem(static_cast<std::size_t>(system)); }},
+        {Event::OkClick, "CmdOK_Click", true, [](FrmMain& form, int) { form.ZoomAndClose(); }},
+        {Event::ExitClick, "CmdExit_Click", false, [](FrmMain&, int) { Close(); }},
+        {Event::CurrentScaleClick, "CmdGetscale_Click", true, [](FrmMain& form, int) { form.ShowCurrentScale(); }},
+        {Event::NextViewportClick, "CmdNext_Click", true, [](FrmMain& form, int) { form.ActivateNextViewport(); }},
+        {Event::TransparentClick, "ChkTransparent_Click", false,
+         [](FrmMain& form, int) { form.ApplyTransparency(); }},
+        {Event::RowApplied, "LVscales_DblClick", true, [](FrmMain& form, int) { form.ZoomToSelectedScale(); }},
+        {Event::TimerTick, "Timer1_Timer", false, [](FrmMain& form, int) { form.OnTimer(); }},
+        {Event::Close, "Form_Unload", false, [](FrmMain&, int) { Close(); }},
+        {Event::HostAnswer, "Timer1_Timer", false, [](FrmMain& form, int) { form.TakeHostAnswers(); }},
+    };
+    const auto* const found = std::find_if(std::begin(kEventTable), std::end(kEventTable),
+                                           [event](const EventHandler& handler) { return handler.event == event; });
+    if (found == std::end(kEventTable)) {
+        return;  // an event nobody handles
+    }
+    const EventHandler& handler = *found;
     // While an action waits on the host the window keeps dispatching. An
     // event that would start a second host action then (a click that comes
     // as a message, not as input) is ignored; the option buttons and the
     // check box, which change only the window, still take effect, as they
     // have already changed their own state.
-    const bool hostAction = event == Event::Load || event == Event::OkClick || event == Event::ListApply ||
-                            event == Event::GetScaleClick || event == Event::NextClick;
-    if (hostAction && link_.InAction()) {
-        return EventOutcome::Running;
+    if (handler.hostAction && link_.InAction()) {
+        return;
     }
-    const EventHandler& handler = kEventHandlers[static_cast<std::size_t>(event)];
     try {
         handler.run(*this, index);
-        return EventOutcome::Running;
     } catch (const ProgramEnd&) {
-        return EventOutcome::Ended;
+        // The end of the program: the host references go, then the process.
+        application_.reset();
+        document_.reset();
+        controls_.EndProgram();
     } catch (...) {
         // A failure that no guard caught: tell the user, keep the program alive.
         try {
             ReportError(handler.name);
-        } catch (const ProgramEnd&) {
-            return EventOutcome::Ended;
         } catch (...) {
             // Reporting failed too; there is no one left to tell.
         }
-        return EventOutcome::Running;
     }
 }
 
-void FrmMain::ReleaseHost() noexcept {
-    acadApp_.reset();
-    acadDoc_.reset();
-}
-
-void FrmMain::Form_Load() {
-    Guarded(*this, "Form_Load", [this] {
+void FrmMain::Load() {
+    Guarded("Form_Load", [this] {
         const bool prepared = AsOneAction([this] {
-            AcadProj();
-            host::PrepareDrawing(*Doc());
+            Attach();
+            host::PrepareDrawing(*AttachedDocument());
         });
         if (!prepared) {
             // The host is there but busy, and the user gave up waiting for it.
-            Unload();
+            Close();
         }
-        SelectOption(0);
-        Architectural();
+        // Checking the first option from the program chooses it as a user's
+        // click does; the list then shows its system once more.
+        controls_.CheckOption(0);
+        ShowScaleSystem(0);
+        ShowScaleSystem(0);
     });
 }
 
-void FrmMain::Option1_Click(std::int16_t index) {
-    switch (index) {
-        case 0:
-            Architectural();
-            break;
-        case 1:
-            Machine();
-            break;
-        case 2:
-            Civil();
-            break;
-        case 3:
-            Metric();
-            break;
-        default:
-            break;
+void FrmMain::ShowScaleSystem(std::size_t system) {
+    if (system >= kScaleSystems.size()) {
+        return;
+    }
+    const catalog::ScaleSystem& shown = kScaleSystems[system];
+    shownSystem_ = system;
+    Guarded(shown.name, [this, &shown] {
+        const RowChanges changes(controls_);
+        controls_.ClearRows();
+        std::int32_t position = 0;
+        for (const catalog::ScaleRow& row : shown.rows) {
+            ++position;
+            controls_.AddRow(position, row.Texts());
+        }
+    });
+}
+
+void FrmMain::ZoomAndClose() {
+    if (ZoomToSelectedScale()) {
+        Close();
     }
 }
 
-void FrmMain::CmdOK_Click() {
-    if (scales()) {
-        Unload();
-    }
-}
-
-void FrmMain::CmdExit_Click() {
-    Unload();
-    End();
-}
-
-void FrmMain::CmdGetscale_Click() {
-    Guarded(*this, "CmdGetScale_Click", [this] {
+void FrmMain::ShowCurrentScale() {
+    Guarded("CmdGetScale_Click", [this] {
         double scale = 0.0;
-        if (!AsOneAction([this, &scale] { scale = host::ActiveViewportScale(*Doc()); })) {
+        if (!AsOneAction([this, &scale] { scale = host::ActiveViewportScale(*AttachedDocument()); })) {
             return;
         }
-        const bool architectural = controls_.IsOptionChecked(static_cast<int>(ScaleType::Architectural));
         const std::string separator = controls_.DecimalSeparator();
-        // Architectural: the paper inches that stand for one foot of the model.
+        const bool perFoot =
+            shownSystem_ && kScaleSystems[*shownSystem_].readout == catalog::ScaleReadout::PaperInchesPerFoot;
         const std::string text =
-            architectural ? NumberText(12.0 * scale, separator) + " = 1'-0" : NumberText(scale, separator);
+            perFoot ? NumberText(12.0 * scale, separator) + " = 1'-0" : NumberText(scale, separator);
         ShowMessage(text, kAppTitle, MessageStyle::Plain);
     });
 }
 
-void FrmMain::CmdNext_Click() {
-    Guarded(*this, "CmdNext_Click", [this] { AsOneAction([this] { host::ActivateRandomViewport(*Doc(), random_); }); });
+void FrmMain::ActivateNextViewport() {
+    Guarded("CmdNext_Click", [this] {
+        AsOneAction([this] { host::ActivateRandomViewport(*AttachedDocument(), random_); });
+    });
 }
 
-void FrmMain::ChkTransparent_Click() {
+void FrmMain::ApplyTransparency() {
     if (controls_.TransparentState() == kChecked) {
         controls_.MakeTransparent(NativeWindow::Main, kTranslucentWindow);
         controls_.MakeTransparent(NativeWindow::List, kTranslucentList);
@@ -227,9 +205,7 @@ void FrmMain::ChkTransparent_Click() {
     }
 }
 
-void FrmMain::LVscales_DblClick() { scales(); }
-
-void FrmMain::Timer1_Timer() {
+void FrmMain::OnTimer() {
     // Never a second box over one of ours: while "AutoCad Not Running" is
     // open the program is already on its way out, and while the busy box is
     // open the user decides. A tick never waits: while the host thread is
@@ -247,14 +223,11 @@ void FrmMain::Timer1_Timer() {
     });
 }
 
-void FrmMain::HostAnswered() { link_.DeliverAnswers(); }
+void FrmMain::TakeHostAnswers() { link_.DeliverAnswers(); }
 
-void FrmMain::Form_Unload(int& cancel) {
-    cancel = 0;  // an unload is never refused
-    End();
-}
+void FrmMain::Close() { throw ProgramEnd{}; }
 
-void FrmMain::AcadProj() {
+void FrmMain::Attach() {
     host::AttachOutcome outcome;
     try {
         outcome.attachment = host::Attach(link_.Locator());
@@ -269,8 +242,8 @@ void FrmMain::UseAttachment(const host::AttachOutcome& outcome) {
         if (outcome.failure) {
             std::rethrow_exception(outcome.failure);
         }
-        acadApp_ = outcome.attachment.application;
-        acadDoc_ = outcome.attachment.document;
+        application_ = outcome.attachment.application;
+        document_ = outcome.attachment.document;
         return;
     } catch (const Failure& failure) {
         // A busy host is still there, never "not running": the attachment
@@ -281,36 +254,29 @@ void FrmMain::UseAttachment(const host::AttachOutcome& outcome) {
     } catch (const std::exception&) {
     }
     ShowMessage(kNotRunningText, kAppTitle, MessageStyle::Critical);
-    Unload();
+    Close();
 }
 
-void FrmMain::Architectural() { Fill(ScaleType::Architectural); }
-void FrmMain::Machine() { Fill(ScaleType::Machine); }
-void FrmMain::Civil() { Fill(ScaleType::Civil); }
-void FrmMain::Metric() { Fill(ScaleType::Metric); }
-
-bool FrmMain::scales() {
-    const std::shared_ptr<host::Document> document = Doc();
-    for (int type = 0; type < catalog::kScaleTypeCount; ++type) {
-        if (!controls_.IsOptionChecked(type)) {
-            continue;
-        }
-        const std::optional<std::int32_t> row = controls_.SelectedRow();
-        if (!row) {
-            continue;  // nothing selected: nothing to zoom to
-        }
-        const std::optional<double> factor = catalog::LookupZoomFactor(static_cast<ScaleType>(type), *row);
-        if (!factor) {
-            continue;
-        }
-        host::ZoomOutcome outcome = host::ZoomOutcome::Zoomed;
-        if (!AsOneAction([&] { outcome = host::ZoomActiveViewport(*document, *factor); })) {
-            return false;
-        }
-        if (outcome != host::ZoomOutcome::Zoomed) {
-            ShowMessage(RefusalText(outcome), kAppTitle, MessageStyle::Plain);
-            return false;
-        }
+bool FrmMain::ZoomToSelectedScale() {
+    const std::shared_ptr<host::Document> document = AttachedDocument();
+    if (!shownSystem_) {
+        return true;  // no scale system shown: nothing to zoom to
+    }
+    const std::optional<std::int32_t> row = controls_.SelectedRow();
+    if (!row) {
+        return true;  // nothing selected: nothing to zoom to
+    }
+    const std::optional<double> factor = catalog::LookupZoomFactor(*shownSystem_, *row);
+    if (!factor) {
+        return true;
+    }
+    host::ZoomOutcome outcome = host::ZoomOutcome::Zoomed;
+    if (!AsOneAction([&] { outcome = host::ZoomActiveViewport(*document, *factor); })) {
+        return false;
+    }
+    if (outcome != host::ZoomOutcome::Zoomed) {
+        ShowMessage(RefusalText(outcome), kAppTitle, MessageStyle::Plain);
+        return false;
     }
     return true;
 }
@@ -335,31 +301,6 @@ void FrmMain::ReportError(std::string_view location) {
     ShowMessage(ErrorReportText(location, number, description), kErrorBoxTitle, MessageStyle::Critical);
 }
 
-void FrmMain::Fill(catalog::ScaleType type) {
-    Guarded(*this, catalog::ScaleTypeName(type), [this, type] {
-        const RowChanges changes(controls_);
-        controls_.ClearRows();
-        std::int32_t position = 0;
-        for (const catalog::ScaleRow& row : catalog::GetScaleTable(type)) {
-            ++position;
-            controls_.AddRow(position, row.Texts());
-        }
-    });
-}
-
-void FrmMain::SelectOption(int index) {
-    // Setting the option from the program raises its click event, as a user's click does.
-    controls_.CheckOption(index);
-    Option1_Click(static_cast<std::int16_t>(index));
-}
-
-void FrmMain::Unload() {
-    int cancel = 0;
-    Form_Unload(cancel);
-}
-
-void FrmMain::End() { throw ProgramEnd{}; }
-
 MessageAnswer FrmMain::ShowMessage(std::string_view text, std::string_view title, MessageStyle style) {
     const OpenBox open(openMessageBoxes_);
     return controls_.ShowMessage(text, title, style);
@@ -369,13 +310,13 @@ bool FrmMain::AskRetryWhileBusy() {
     return ShowMessage(kHostBusyText, kAppTitle, MessageStyle::RetryCancel) == MessageAnswer::Retry;
 }
 
-std::shared_ptr<host::Document> FrmMain::Doc() {
-    if (!acadDoc_) {
+std::shared_ptr<host::Document> FrmMain::AttachedDocument() {
+    if (!document_) {
         throw ObjectNotSet();
     }
-    // A tick may replace AcadDoc while a host call waits; the caller's own
-    // reference keeps the document it works on alive until it is done.
-    return acadDoc_;
+    // A tick may replace the document while a host call waits; the caller's
+    // own reference keeps the document it works on alive until it is done.
+    return document_;
 }
 
 }  // namespace vantrel::ui

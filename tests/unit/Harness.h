@@ -21,8 +21,10 @@
 namespace vantrel::testing {
 
 using ui::Event;
-using ui::EventOutcome;
 using ui::MessageStyle;
+
+// Whether an event left the program running or reached its end.
+enum class EventOutcome { Running, Ended };
 
 struct ShownBox {
     std::string text;
@@ -44,6 +46,7 @@ public:
     std::vector<std::pair<ui::NativeWindow, std::uint8_t>> opacity;
     std::vector<ShownBox> boxes;
     int openBoxes = 0;
+    int ends = 0;  // EndProgram calls
     // A fill's changes are drawn once it is over: none outside the brackets,
     // and no box while they are open.
     bool rowChangesOpen = false;
@@ -68,14 +71,18 @@ public:
     }
     void BeginRowChanges() noexcept override { rowChangesOpen = true; }
     void EndRowChanges() noexcept override { rowChangesOpen = false; }
-    std::optional<std::int32_t> SelectedRow() override { return Enter("SelectedRow"), selectedRow; }
-    bool IsOptionChecked(int index) override {
-        Enter("IsOptionChecked");
-        if (index < 0 || index > 3) throw std::out_of_range("Option1 has four buttons");  // as the native window
-        return checkedOption == index;
+    std::optional<std::int32_t> SelectedRow() override {
+        Enter("SelectedRow");
+        return selectedRow;
     }
-    void CheckOption(int index) override { Enter("CheckOption"), checkedOption = index; }
-    int TransparentState() override { return Enter("TransparentState"), transparentState; }
+    void CheckOption(int index) override {
+        Enter("CheckOption");
+        checkedOption = index;
+    }
+    int TransparentState() override {
+        Enter("TransparentState");
+        return transparentState;
+    }
     void MakeTransparent(ui::NativeWindow window, std::uint8_t alpha) override {
         Enter("MakeTransparent");
         opacity.emplace_back(window, alpha);
@@ -89,7 +96,11 @@ public:
         --openBoxes;
         return style == MessageStyle::RetryCancel ? busyAnswer : ui::MessageAnswer::Ok;
     }
-    std::string DecimalSeparator() override { return Enter("DecimalSeparator"), decimalSeparator; }
+    std::string DecimalSeparator() override {
+        Enter("DecimalSeparator");
+        return decimalSeparator;
+    }
+    void EndProgram() noexcept override { ++ends; }
 
 private:
     void RowChange(const std::string& call) {
@@ -126,14 +137,20 @@ struct TestWindow {
         controls.boxes.clear();
         return *this;
     }
+    // Raises the event alone.
+    EventOutcome RaiseAlone(Event event, int index = 0) {
+        const int endsBefore = controls.ends;
+        form->Raise(event, index);
+        return controls.ends > endsBefore ? EventOutcome::Ended : EventOutcome::Running;
+    }
     // Raises the event as the native window does. A tick's attach, once the
     // host thread has answered it, comes back as an event of its own.
-    EventOutcome Raise(Event event) {
-        const EventOutcome outcome = form->Raise(event);
+    EventOutcome Raise(Event event, int index = 0) {
+        const EventOutcome outcome = RaiseAlone(event, index);
         if (event != Event::TimerTick || outcome == EventOutcome::Ended || !thread.Idle()) {
             return outcome;
         }
-        return form->Raise(Event::HostAnswer);
+        return RaiseAlone(Event::HostAnswer);
     }
 
     std::shared_ptr<sim::SimulatedHost> host;
@@ -155,9 +172,9 @@ inline constexpr Handler kHandlers[] = {
     {"Load", Event::Load, "Form_Load"},
     {"Tick", Event::TimerTick, nullptr},
     {"Ok", Event::OkClick, "CmdOK_Click"},
-    {"DoubleClick", Event::ListApply, "LVscales_DblClick"},
-    {"CurrentScale", Event::GetScaleClick, "CmdGetScale_Click"},
-    {"NextVPort", Event::NextClick, "CmdNext_Click"},
+    {"DoubleClick", Event::RowApplied, "LVscales_DblClick"},
+    {"CurrentScale", Event::CurrentScaleClick, "CmdGetScale_Click"},
+    {"NextVPort", Event::NextViewportClick, "CmdNext_Click"},
 };
 
 inline const Handler& HandlerOf(Event event) {

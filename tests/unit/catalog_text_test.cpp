@@ -13,9 +13,8 @@
 
 namespace {
 
-using vantrel::catalog::GetScaleTable;
+using vantrel::catalog::kScaleSystems;
 using vantrel::catalog::LookupZoomFactor;
-using vantrel::catalog::ScaleType;
 
 // The four tables as the list shows them, a row a line, "|" between columns.
 constexpr const char* kListing = R"(Architectural
@@ -70,9 +69,9 @@ Metric
 
 TEST(Catalog, ListsEveryTableExactlyAsStored) {
     std::string listing;
-    for (int type = 0; type < vantrel::catalog::kScaleTypeCount; ++type) {
-        listing += std::string(vantrel::catalog::ScaleTypeName(static_cast<ScaleType>(type))) + "\n";
-        for (const auto& row : GetScaleTable(static_cast<ScaleType>(type))) {
+    for (const vantrel::catalog::ScaleSystem& system : kScaleSystems) {
+        listing += std::string(system.name) + "\n";
+        for (const auto& row : system.rows) {
             for (const std::string_view text : row.Texts()) listing += std::string(text) + "|";
             listing.back() = '\n';
         }
@@ -83,18 +82,18 @@ TEST(Catalog, ListsEveryTableExactlyAsStored) {
 // Row i of a table zooms by exactly 1.0 / its "Scale Factor"; outside 1..n
 // there is no factor.
 TEST(Catalog, ZoomsEveryRowByOneOverItsScaleFactorAndNothingOutside) {
-    for (int type = 0; type < vantrel::catalog::kScaleTypeCount; ++type) {
-        const auto scaleType = static_cast<ScaleType>(type);
-        const auto& table = GetScaleTable(scaleType);
+    for (std::size_t system = 0; system < kScaleSystems.size(); ++system) {
+        const auto& table = kScaleSystems[system].rows;
         const auto n = static_cast<std::int32_t>(table.size());
         for (std::int32_t i = 1; i <= n; ++i) {
-            const double scaleFactor = std::stod(std::string(table[static_cast<std::size_t>(i) - 1].ScaleFactor));
-            EXPECT_EQ(LookupZoomFactor(scaleType, i), 1.0 / scaleFactor) << type << " row " << i;
+            const double scaleFactor = std::stod(std::string(table[static_cast<std::size_t>(i) - 1].scaleFactor));
+            EXPECT_EQ(LookupZoomFactor(system, i), 1.0 / scaleFactor) << system << " row " << i;
         }
         for (const std::int32_t i : {0, -1, -2147483647 - 1, n + 1, 2147483647}) {
-            EXPECT_FALSE(LookupZoomFactor(scaleType, i).has_value()) << type << " row " << i;
+            EXPECT_FALSE(LookupZoomFactor(system, i).has_value()) << system << " row " << i;
         }
     }
+    EXPECT_FALSE(LookupZoomFactor(kScaleSystems.size(), 1).has_value());
 }
 
 TEST(NumberText, ShowsAtMostFifteenSignificantDigitsWithTheUsersSeparator) {

@@ -63,7 +63,7 @@ const std::vector<ErrorKind> kAttachErrorKinds = {
 void Prepare(TestWindow& window, const Handler& handler) {
     window.controls.selectedRow = 9;
     if (handler.event != Event::Load) {
-        ASSERT_EQ(window.form->Raise(Event::Load), EventOutcome::Running);
+        ASSERT_EQ(window.RaiseAlone(Event::Load), EventOutcome::Running);
         ASSERT_TRUE(window.controls.boxes.empty());
         window.host->ClearJournal();
     }
@@ -140,7 +140,7 @@ TEST(FaultMatrixCalls, AreEveryCallTheHostAnswers) {
 struct FaultRun {
     FaultRun(const MatrixCase& test, const ErrorKind& kind, ui::MessageAnswer answer) {
         Prepare(window, *test.handler);
-        attachedBefore = window.form->AcadDoc().get();
+        attachedBefore = window.form->Document().get();
         window.host->InjectFault(sim::Fault{.call = test.call,
                                             .number = kind.number,
                                             .description = kind.description,
@@ -207,13 +207,13 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
         << "the host changed after the failing call";
     EXPECT_EQ(run.ticksUnderBox, std::vector<EventOutcome>(run.ticksUnderBox.size(), EventOutcome::Running));
 
-    const bool zoom = handler.event == Event::OkClick || handler.event == Event::ListApply;
+    const bool zoom = handler.event == Event::OkClick || handler.event == Event::RowApplied;
     const bool refused = kind.meaning == Meaning::Refused;
     std::vector<ShownBox> boxes;
     EventOutcome ends = EventOutcome::Running;
     if (busy && tick) {
         // Busy is not gone: the attachment stays for the next tick.
-        EXPECT_EQ(window.form->AcadDoc().get(), run.attachedBefore);
+        EXPECT_EQ(window.form->Document().get(), run.attachedBefore);
     } else if (busy) {
         // Busy past the whole budget: the user is asked. Cancelling the load
         // ends the program; Retry once the host answers ends exactly as if it
@@ -243,7 +243,6 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
     EXPECT_EQ(outcome, ends);
     EXPECT_EQ(window.controls.boxes, boxes);
     if (ends == EventOutcome::Ended) {
-        window.form->ReleaseHost();  // as the program's end does
         EXPECT_EQ(window.host.use_count(), 1) << "a host reference outlived the program";
         return;
     }
@@ -252,7 +251,7 @@ void FailWith(const MatrixCase& test, const ErrorKind& kind) {
     window.host->ClearFaults();
     EXPECT_EQ(window.Raise(Event::TimerTick), EventOutcome::Running);
     EXPECT_EQ(window.controls.boxes, boxes);
-    EXPECT_NE(window.form->AcadDoc(), nullptr);
+    EXPECT_NE(window.form->Document(), nullptr);
 }
 
 class FaultMatrix : public ::testing::TestWithParam<MatrixCase> {};

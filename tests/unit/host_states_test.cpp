@@ -50,13 +50,13 @@ struct StateCase {
 };
 
 // The window in the state: loaded (unless the event is the load itself), the
-// user's move made, the Architectural row 1/8" = 1'-0" selected.
+// user's move made, Architectural chosen and its row 1/8" = 1'-0" selected.
 std::unique_ptr<TestWindow> Prepared(Event event, const State& state) {
     auto window = std::make_unique<TestWindow>(state.scenario);
     if (event != Event::Load) {
         window->Loaded();
         EXPECT_TRUE(!state.move || window->host->ApplyUserMove(state.move)) << state.move;
-        window->controls.checkedOption = 0;
+        window->RaiseAlone(Event::ScaleSystemChosen, 0);
         window->controls.selectedRow = 11;
     }
     return window;
@@ -69,7 +69,7 @@ TEST_P(HostStates, ChangeAViewportsScaleOnlyWhenTheUserZoomsAFloatingViewport) {
     const auto window = Prepared(test.event, *test.state);
     const sim::SimDocument before = window->host->documents[0];
 
-    EXPECT_EQ(window->form->Raise(test.event), test.outcome);
+    EXPECT_EQ(window->RaiseAlone(test.event), test.outcome);
 
     EXPECT_EQ(window->controls.boxes, test.boxes);
     const sim::SimDocument& after = window->host->documents[0];
@@ -103,13 +103,13 @@ std::vector<StateCase> AllStateCases() {
         const double zoomed = refusal.empty() ? kEighthInch : kQuarterInch;
         cases.push_back(
             {Event::OkClick, &state, refusal, zoomed, refusal.empty() ? EventOutcome::Ended : EventOutcome::Running});
-        cases.push_back({Event::ListApply, &state, refusal, zoomed});
-        cases.push_back({Event::GetScaleClick, &state,
+        cases.push_back({Event::RowApplied, &state, refusal, zoomed});
+        cases.push_back({Event::CurrentScaleClick, &state,
                          model ? std::vector{ErrorBox("CmdGetScale_Click", StatusCode(0x80210051),
                                                       "No active paper space viewport")}
                                : std::vector{readout},
                          kQuarterInch});
-        cases.push_back({Event::NextClick, &state,
+        cases.push_back({Event::NextViewportClick, &state,
                          model ? std::vector{ErrorBox("CmdNext_Click", StatusCode(0x80210050),
                                                       "Invalid mode: the drawing is not in paper space")}
                                : std::vector<ShownBox>{},
@@ -131,7 +131,7 @@ class ReenteringTick : public ::testing::TestWithParam<Event> {};
 TEST_P(ReenteringTick, AtEveryHostCallChangesNothingOfTheOutcome) {
     const State& state = kStates[2];
     const auto reference = Prepared(GetParam(), state);  // the journal holds the event's calls only
-    const EventOutcome expectedOutcome = reference->form->Raise(GetParam());
+    const EventOutcome expectedOutcome = reference->RaiseAlone(GetParam());
     const std::size_t calls = reference->host->Journal().size();
     ASSERT_GT(calls, 0u);
     for (std::size_t at = 0; at < calls; ++at) {
@@ -140,11 +140,11 @@ TEST_P(ReenteringTick, AtEveryHostCallChangesNothingOfTheOutcome) {
         int ticks = 0;
         window->host->onCall = [&](const auto&) {
             if (seen++ == at) {
-                window->form->Raise(Event::TimerTick);
+                window->RaiseAlone(Event::TimerTick);
                 ++ticks;
             }
         };
-        EXPECT_EQ(window->form->Raise(GetParam()), expectedOutcome) << "tick at call " << at;
+        EXPECT_EQ(window->RaiseAlone(GetParam()), expectedOutcome) << "tick at call " << at;
         EXPECT_EQ(ticks, 1);
         EXPECT_EQ(window->controls.boxes, reference->controls.boxes) << "tick at call " << at;
         EXPECT_EQ(window->host->documents, reference->host->documents) << "tick at call " << at;
@@ -153,8 +153,8 @@ TEST_P(ReenteringTick, AtEveryHostCallChangesNothingOfTheOutcome) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryHandler, ReenteringTick,
-                         ::testing::Values(Event::Load, Event::OkClick, Event::ListApply, Event::GetScaleClick,
-                                           Event::NextClick),
+                         ::testing::Values(Event::Load, Event::OkClick, Event::RowApplied, Event::CurrentScaleClick,
+                                           Event::NextViewportClick),
                          [](const auto& test) { return std::string(HandlerOf(test.param).name); });
 
 }  // namespace

@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         WaitCase{"LoadHungThenCancelEndsWithoutNotRunning", Event::Load,
                  [](sim::SimulatedHost& host) { host.Hang(20s); }, MessageAnswer::Cancel, 5000ms, 5000ms,
                  "Application.ZoomExtents", 0, EventOutcome::Ended},
-        WaitCase{"NextVPortRegenPastTheBudgetThenRetryRegeneratesOnce", Event::NextClick,
+        WaitCase{"NextVPortRegenPastTheBudgetThenRetryRegeneratesOnce", Event::NextViewportClick,
                  [](sim::SimulatedHost& host) { host.SetSlowCall("Document.Regen", 7s); }, MessageAnswer::Retry, 5000ms,
                  5000ms, "Document.Regen", 1, EventOutcome::Running}),
     [](const auto& test) { return std::string(test.param.name); });
@@ -150,9 +150,9 @@ TEST(ActionInFlight, StartsNoSecondHostAction) {
     std::vector<EventOutcome> duringAction;
     window.host->onCall = [&](const sim::JournalEntry&) {
         window.host->onCall = nullptr;
-        for (const Event event : {Event::OkClick, Event::ListApply, Event::GetScaleClick, Event::NextClick, Event::Load,
-                                  Event::OptionClick, Event::TransparentClick, Event::ExitClick}) {
-            duringAction.push_back(window.form->Raise(event, 2));
+        for (const Event event : {Event::OkClick, Event::RowApplied, Event::CurrentScaleClick, Event::NextViewportClick, Event::Load,
+                                  Event::ScaleSystemChosen, Event::TransparentClick, Event::ExitClick}) {
+            duringAction.push_back(window.RaiseAlone(event, 2));
         }
     };
     window.Raise(Event::OkClick);
@@ -174,22 +174,22 @@ TEST(ActionInFlight, StartsNoSecondHostAction) {
 TEST(Ticks, NeverWaitAndAreSkippedWhileTheHostThreadIsBusy) {
     TestWindow window;
     window.Loaded();
-    const host::Document* loaded = window.form->AcadDoc().get();
+    const host::Document* loaded = window.form->Document().get();
     window.host->Hang(20s);
     const auto start = window.thread.Now();
 
-    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_EQ(window.RaiseAlone(Event::TimerTick), EventOutcome::Running);
     EXPECT_EQ(window.thread.Now(), start) << "the tick waited";
-    EXPECT_EQ(window.form->Raise(Event::HostAnswer), EventOutcome::Running);
-    EXPECT_EQ(window.form->AcadDoc().get(), loaded) << "an answer was used before it came";
+    EXPECT_EQ(window.RaiseAlone(Event::HostAnswer), EventOutcome::Running);
+    EXPECT_EQ(window.form->Document().get(), loaded) << "an answer was used before it came";
     window.thread.Advance(1s);
-    EXPECT_EQ(window.form->Raise(Event::TimerTick), EventOutcome::Running);
+    EXPECT_EQ(window.RaiseAlone(Event::TimerTick), EventOutcome::Running);
     EXPECT_EQ(window.host->Journal().size(), 2u) << "a tick did not skip: " << window.host->JournalText();
 
     window.thread.Advance(20s);
-    EXPECT_EQ(window.form->Raise(Event::HostAnswer), EventOutcome::Running);
-    EXPECT_NE(window.form->AcadDoc().get(), loaded);
-    EXPECT_NE(window.form->AcadDoc(), nullptr);
+    EXPECT_EQ(window.RaiseAlone(Event::HostAnswer), EventOutcome::Running);
+    EXPECT_NE(window.form->Document().get(), loaded);
+    EXPECT_NE(window.form->Document(), nullptr);
     EXPECT_TRUE(window.controls.boxes.empty());
 }
 

@@ -1,138 +1,251 @@
-// The real window over the simulated host: controls at its DPI and another, clicks, transparency; the design.
+// The real window over the simulated host: the controls as designed at its DPI
+// and after a change, the list, clicks, input while an action is in flight,
+// transparency, message boxes and the icon.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
-#include <bit>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "catalog/ScaleCatalog.h"
+#include "ui/win32/resources/resource.h"
 #include "sim/SimulatedHost.h"
 #include "sim/SimulatedHostThread.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
-#include "win/Utf16.h"
 
 namespace vantrel::ui::win32 {
 namespace {
 
-int boxes = 0;  // message boxes seen; none of these tests expects one
+// A window that counts the program's end instead of ending the test.
+class CountingWindow : public FrmMainWindow {
+public:
+    void EndProgram() noexcept override { ++ends; }
+    int ends = 0;
+};
 
-// The window, loaded and shown, over two viewports; the program's end is counted, a message box counted and closed.
+// What a message box showed, read while it was open.
+struct SeenBox {
+    HWND owner = nullptr;
+    bool ownerEnabled = true;
+    bool inFront = false;
+    std::wstring text;
+};
+std::vector<SeenBox> seenBoxes;
+
+// Reads and closes this thread's message box; another process's is no concern.
+void CALLBACK CloseBox(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND box = FindWindowW(L"#32770", nullptr);
+    if (!IsWindowVisible(box) || GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId()) {
+        return;
+    }
+    SeenBox seen;
+    seen.owner = GetWindow(box, GW_OWNER);
+    seen.ownerEnabled = IsWindowEnabled(seen.owner) != FALSE;
+    seen.inFront = GetForegroundWindow() == box;
+    wchar_t text[128]{};
+    GetDlgItemTextW(box, 0xFFFF, text, 128);  // the box's static text
+    seen.text = text;
+    seenBoxes.push_back(seen);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// The window, loaded and shown, over two viewports.
 class RealWindow : public ::testing::Test {
 protected:
     RealWindow() {
+        seenBoxes.clear();
         window.Create(GetModuleHandleW(nullptr));
         window.Attach(&form);
-        window.SetEndAction([this] { ++ends; });
         window.Raise(Event::Load);
         ShowWindow(window.Handle(), SW_SHOW);
         SetForegroundWindow(window.Handle());
     }
     ~RealWindow() override {
         KillTimer(nullptr, boxTimer);
-        EXPECT_EQ(std::exchange(boxes, 0), 0) << "a message box was shown";
+        EXPECT_TRUE(seenBoxes.empty()) << "a message box was shown";
     }
-    HWND Control(Slot slot) const { return window.Control(slot); }
-    int Rows() const { return static_cast<int>(SendMessageW(Control(Slot::LVscales), LVM_GETITEMCOUNT, 0, 0)); }
-    void Pump(ULONGLONG ms = 0) {  // through the dialog manager, as the program's loop does
-        for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() <= end; Sleep(10)) {
-            for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
-                IsDialogMessageW(window.Handle(), &m) || DispatchMessageW(&m);
+
+    HWND Control(Event event, int index = 0) const { return window.Control(event, index); }
+    HWND List() const { return Control(Event::RowApplied); }
+    int Rows() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+    std::wstring Cell(int row, int column) const {
+        wchar_t text[64]{};
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        SendMessageW(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    std::wstring RowText(int row) const {
+        std::wstring text;
+        for (int column = 0; column < 6; ++column) {
+            text += Cell(row, column);
+            text += L"|";
+        }
+        return text;
+    }
+    // Dispatches through the dialog manager, as the program's loop does.
+    void Pump(ULONGLONG ms) {
+        const ULONGLONG end = GetTickCount64() + ms;
+        while (GetTickCount64() <= end) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (!IsDialogMessageW(window.Handle(), &message)) {
+                    DispatchMessageW(&message);
+                }
+            }
+            Sleep(10);
         }
     }
 
-    UINT_PTR boxTimer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        const HWND box = FindWindowW(L"#32770", nullptr);  // this thread's only: another process's is no concern
-        if (IsWindowVisible(box) && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId())
-            ++boxes, PostMessageW(box, WM_COMMAND, IDOK, 0);
-    });
-    FrmMainWindow window;
+    UINT_PTR boxTimer = SetTimer(nullptr, 0, 50, CloseBox);
+    CountingWindow window;
     std::shared_ptr<sim::SimulatedHost> host =
         sim::SimulatedHost::FromScenario("space paper\nviewport 1\nviewport 1/48 active\n");
     sim::SimulatedHostThread thread{*host};
     host::HostLink link{host->Locator(), thread};
     FrmMain form{window, link};
-    int ends = 0;
 };
 
-TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) {
-    LOGFONTW font{};
-    for (const UINT dpi : {window.Dpi(), window.Dpi() * 2}) {  // as made, then after the system's WM_DPICHANGED
+// The design at 96 DPI in pixels (15 twips to a pixel), in tab order; the
+// option buttons sit in the frame at (12, 232).
+struct DesignedControl {
+    Event event;
+    int index;
+    const wchar_t* caption;
+    Box pixels;
+};
+const DesignedControl kDesignAt96[] = {
+    {Event::RowApplied, 0, L"", {8, 8, 497, 217}},
+    {Event::ExitClick, 0, L"Exit", {416, 296, 89, 25}},
+    {Event::OkClick, 0, L"Ok", {16, 296, 105, 25}},
+    {Event::CurrentScaleClick, 0, L"Current Scale", {232, 296, 97, 25}},
+    {Event::ScaleSystemChosen, 0, L"Architectural", {28, 256, 81, 17}},
+    {Event::ScaleSystemChosen, 1, L"Machine", {148, 256, 81, 17}},
+    {Event::ScaleSystemChosen, 2, L"Civil", {244, 256, 81, 17}},
+    {Event::ScaleSystemChosen, 3, L"Metric", {316, 256, 65, 17}},
+    {Event::NextViewportClick, 0, L"Next VPort", {144, 296, 81, 25}},
+    {Event::TransparentClick, 0, L"Transparent", {416, 248, 81, 25}},
+};
+const Box kFrameAt96{12, 232, 385, 49};
+constexpr int kClientWidthAt96 = 514;
+constexpr int kClientHeightAt96 = 328;
+const std::array<int, 6> kColumnWidthsAt96{93, 93, 80, 80, 67, 93};
+
+Box PlaceInWindow(HWND control, HWND window) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// Within a pixel of the design scaled to the DPI.
+bool ScalesWithinAPixel(int atDpi, int at96, UINT dpi) {
+    return std::abs(atDpi * 96 - at96 * static_cast<int>(dpi)) <= static_cast<int>(dpi);
+}
+bool ScalesWithinAPixel(const Box& atDpi, const Box& at96, UINT dpi) {
+    return ScalesWithinAPixel(atDpi.left, at96.left, dpi) && ScalesWithinAPixel(atDpi.top, at96.top, dpi) &&
+           ScalesWithinAPixel(atDpi.width, at96.width, dpi) && ScalesWithinAPixel(atDpi.height, at96.height, dpi);
+}
+
+TEST(Layout, IsTheDesignAt96DpiAndScalesWithinAPixel) {
+    for (const UINT dpi : {96U, 120U, 144U, 192U, 288U}) {
         const WindowLayout layout = ComputeLayout(dpi);
-        RECT frame{40, 30, 1140, 830}, placed{}, client{};
-        const bool changed = dpi != window.Dpi();
-        if (changed)
-            SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
-        GetWindowRect(window.Handle(), &placed);
-        GetClientRect(window.Handle(), &client);
-        EXPECT_TRUE(changed ? EqualRect(&placed, &frame)  // where the system says
-                            : client.right == layout.clientWidth && client.bottom == layout.clientHeight);
-        const LONG before = font.lfHeight;  // the message face at its own width, taller at a higher DPI
-        EXPECT_TRUE((GetObjectW(window.Font(), sizeof font, &font), font.lfHeight < before * 3 / 2) && !font.lfWidth);
-        std::wstring texts;
-        for (std::size_t i = 0; i < kSlotCount; ++i) {
-            const HWND control = Control(static_cast<Slot>(i));
-            wchar_t text[32]{};
-            texts += std::wstring(text, static_cast<std::size_t>(GetWindowTextW(control, text, 32))) + L"|";
-            RECT r{};
-            GetWindowRect(control, &r);
-            MapWindowPoints(HWND_DESKTOP, window.Handle(), reinterpret_cast<POINT*>(&r), 2);
-            EXPECT_EQ((Box{r.left, r.top, r.right - r.left, r.bottom - r.top}), layout.controls[i]) << i;
-            EXPECT_EQ(GetWindowLongW(control, GWL_EXSTYLE), i == 0 ? WS_EX_CLIENTEDGE : 0) << i;
-            EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), window.Font()) << i;
+        EXPECT_TRUE(ScalesWithinAPixel(layout.clientWidth, kClientWidthAt96, dpi)) << dpi;
+        EXPECT_TRUE(ScalesWithinAPixel(layout.clientHeight, kClientHeightAt96, dpi)) << dpi;
+        for (const DesignedControl& control : kDesignAt96) {
+            const Box& box = layout.controls[ControlRaising(control.event, control.index)];
+            if (dpi == 96) {
+                EXPECT_EQ(box, control.pixels) << control.index;
+            }
+            EXPECT_TRUE(ScalesWithinAPixel(box, control.pixels, dpi)) << dpi << " " << control.index;
         }
-        EXPECT_EQ(texts,
-                  L"|Scale Type:|Exit|Ok|Current Scale|Architectural|Machine|Civil|Metric|Next VPort|Transparent|");
-        for (std::size_t c = 0; c < kColumnCount; ++c) {
-            EXPECT_EQ(SendMessageW(Control(Slot::LVscales), LVM_GETCOLUMNWIDTH, c, 0), layout.columnWidths[c]);
+        for (std::size_t c = 0; c < kColumnWidthsAt96.size(); ++c) {
+            EXPECT_TRUE(ScalesWithinAPixel(layout.columnWidths[c], kColumnWidthsAt96[c], dpi)) << dpi << " " << c;
         }
     }
-    // The load fills the Architectural table: the headers, then each row's texts.
-    std::wstring shown, table = L"DWG Scales|Scale Factor|Text Size SM|Text Size LG|LTScale|Dimension Style|";
-    for (const catalog::ScaleRow& r : catalog::GetScaleTable(catalog::ScaleType::Architectural)) {
-        for (const auto text : r.Texts()) table += win::Utf16FromUtf8(text) + L"|";
+    EXPECT_EQ(ComputeLayout(96).controls[1], kFrameAt96);
+}
+
+TEST_F(RealWindow, TheControlsAreAsDesignedAndLaidOutForTheDpiAlsoAfterAChange) {
+    const UINT madeAt = window.Dpi();
+    ASSERT_EQ(madeAt, 96U) << "the test's display";
+    LOGFONTW font{};
+    GetObjectW(window.Font(), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -11) << "8 points at 96 DPI";
+    RECT suggested{40, 30, 1140, 830};
+    SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(madeAt * 2, madeAt * 2),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT placed{};
+    GetWindowRect(window.Handle(), &placed);
+    EXPECT_TRUE(EqualRect(&placed, &suggested)) << "the window goes where the system says";
+    GetObjectW(window.Font(), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -21) << "8 points at 192 DPI";
+    EXPECT_EQ(font.lfWidth, 0);
+
+    const WindowLayout layout = ComputeLayout(madeAt * 2);
+    for (const DesignedControl& control : kDesignAt96) {
+        const HWND handle = Control(control.event, control.index);
+        wchar_t caption[32]{};
+        GetWindowTextW(handle, caption, 32);
+        EXPECT_STREQ(caption, control.caption);
+        EXPECT_EQ(PlaceInWindow(handle, window.Handle()), layout.controls[ControlRaising(control.event, control.index)])
+            << control.index;
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(handle, WM_GETFONT, 0, 0)), window.Font());
     }
-    for (int row = -1; row < Rows(); ++row) {
-        for (int c = 0; c < static_cast<int>(kColumnCount); ++c) {
-            wchar_t text[64]{};
-            LVCOLUMNW column{};
-            LVITEMW item{};
-            column.mask = LVCF_TEXT, column.pszText = item.pszText = text, column.cchTextMax = item.cchTextMax = 64;
-            item.iSubItem = c;
-            SendMessageW(Control(Slot::LVscales), row < 0 ? LVM_GETCOLUMNW : LVM_GETITEMTEXTW,
-                         static_cast<WPARAM>(row < 0 ? c : row),
-                         row < 0 ? reinterpret_cast<LPARAM>(&column) : reinterpret_cast<LPARAM>(&item));
-            shown += text + std::wstring(L"|");
-        }
+    EXPECT_EQ(GetWindowLongW(List(), GWL_EXSTYLE), WS_EX_CLIENTEDGE);
+    EXPECT_EQ(SendMessageW(List(), LVM_GETCOLUMNWIDTH, 5, 0), layout.columnWidths[5]);
+}
+
+// The load lists Architectural: its headers and rows as drafters know them.
+TEST_F(RealWindow, TheLoadListsTheArchitecturalScales) {
+    const wchar_t* const headers[] = {L"DWG Scales",   L"Scale Factor", L"Text Size SM",
+                                      L"Text Size LG", L"LTScale",      L"Dimension Style"};
+    for (int c = 0; c < 6; ++c) {
+        wchar_t text[64]{};
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = text;
+        column.cchTextMax = 64;
+        SendMessageW(List(), LVM_GETCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+        EXPECT_STREQ(text, headers[c]);
     }
-    EXPECT_TRUE(window.IsOptionChecked(0) && shown == table) << shown;
-    EXPECT_EQ(ListView_GetExtendedListViewStyle(Control(Slot::LVscales)), LVS_EX_FULLROWSELECT);
+    EXPECT_EQ(Rows(), 12);
+    EXPECT_EQ(RowText(0), L"12=1'-0|1|0.125|0.1875|0.5|(ISO)|");
+    EXPECT_EQ(RowText(11), L"1/16=1'-0|192|24.00|36.00|96|(ISO192)|");
+    EXPECT_EQ(SendMessageW(Control(Event::ScaleSystemChosen, 0), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(ListView_GetExtendedListViewStyle(List()), LVS_EX_FULLROWSELECT);
     EXPECT_EQ(GetClassLongPtrW(window.Handle(), GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1) << "the dialog face colour";
 }
 
 TEST_F(RealWindow, ClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
     UpdateWindow(window.Handle());
-    SendMessageW(Control(Slot::Option3), BM_CLICK, 0, 0);
-    EXPECT_TRUE(Rows() == 10 && IsWindowVisible(Control(Slot::LVscales)) &&
-                GetUpdateRect(Control(Slot::LVscales), nullptr, FALSE))
-        << "the Metric table; the list does not draw while it is filled, then draws once";
+    SendMessageW(Control(Event::ScaleSystemChosen, 3), BM_CLICK, 0, 0);
+    EXPECT_EQ(Rows(), 10);
+    EXPECT_EQ(RowText(7), L"1:50|50|158.75|238.10|635|(ISO50)|");
+    EXPECT_TRUE(GetUpdateRect(List(), nullptr, FALSE)) << "the list draws once the fill is done";
     RECT row{};
-    ListView_GetItemRect(Control(Slot::LVscales), 9, &row, LVIR_BOUNDS);
-    ListView_SetItemState(Control(Slot::LVscales), 9, LVIS_SELECTED, LVIS_SELECTED);  // so that an apply would zoom
-    for (const int y : {row.bottom + 20, (row.top + row.bottom) / 2}) {
-        PostMessageW(Control(Slot::LVscales), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(30, y));
-        Pump(300);
-        EXPECT_EQ(host->JournalText().find("ZoomScaled") != std::string::npos, y < row.bottom)
-            << "a double-click on a row applies it, below the rows nothing";
-    }
-    SendMessageW(Control(Slot::CmdExit), BM_CLICK, 0, 0);
+    ListView_GetItemRect(List(), 7, &row, LVIR_BOUNDS);
+    ListView_SetItemState(List(), 7, LVIS_SELECTED, LVIS_SELECTED);  // so that an apply would zoom
+    const double& floatingScale = host->documents[0].paperSpace[1].customScale;
+    PostMessageW(List(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(30, row.bottom + 40));
+    Pump(300);
+    EXPECT_EQ(floatingScale, 1.0 / 48) << "a double-click below the rows zooms nothing";
+    PostMessageW(List(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(30, (row.top + row.bottom) / 2));
+    Pump(300);
+    EXPECT_EQ(floatingScale, 0.02) << "a double-click on 1:50 zooms to it";
+    SendMessageW(Control(Event::ExitClick), BM_CLICK, 0, 0);
+    EXPECT_EQ(window.ends, 1);
     SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(ends, 2);
+    EXPECT_EQ(window.ends, 2);
 }
 
 // While an action waits on the host the window takes the Exit button and the
@@ -140,15 +253,15 @@ TEST_F(RealWindow, ClicksDoWhatTheyAreForAndAFillDrawsTheListOnceDone) {
 // cursor; a click left queued when the action ends is dropped, not fired.
 TEST_F(RealWindow, WhileAnActionIsInFlightOnlyExitAndTheSystemKeysAreTaken) {
     const struct {
-        Slot target;
+        Event target;
         UINT message;
         bool admitted;
     } inputs[] = {
-        {Slot::CmdExit, WM_LBUTTONDOWN, true}, {Slot::CmdExit, WM_LBUTTONUP, true},
-        {Slot::CmdOK, WM_LBUTTONDOWN, false},  {Slot::LVscales, WM_LBUTTONDBLCLK, false},
-        {Slot::LVscales, WM_KEYDOWN, false},   {Slot::CmdNext, WM_KEYDOWN, false},
-        {Slot::LVscales, WM_SYSKEYDOWN, true}, {Slot::CmdExit, WM_MOUSEMOVE, true},
-        {Slot::Option1, WM_MOUSEMOVE, false},
+        {Event::ExitClick, WM_LBUTTONDOWN, true},         {Event::ExitClick, WM_LBUTTONUP, true},
+        {Event::OkClick, WM_LBUTTONDOWN, false},          {Event::RowApplied, WM_LBUTTONDBLCLK, false},
+        {Event::RowApplied, WM_KEYDOWN, false},           {Event::NextViewportClick, WM_KEYDOWN, false},
+        {Event::RowApplied, WM_SYSKEYDOWN, true},         {Event::ExitClick, WM_MOUSEMOVE, true},
+        {Event::ScaleSystemChosen, WM_MOUSEMOVE, false},
     };
     for (const auto& input : inputs) {
         MSG message{};
@@ -158,47 +271,92 @@ TEST_F(RealWindow, WhileAnActionIsInFlightOnlyExitAndTheSystemKeysAreTaken) {
     }
 
     const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
-    ListView_SetItemState(Control(Slot::LVscales), 9, LVIS_SELECTED, LVIS_SELECTED);  // so that Ok would zoom
+    const HWND ok = Control(Event::OkClick);
+    ListView_SetItemState(List(), 9, LVIS_SELECTED, LVIS_SELECTED);  // so that Ok would zoom
     window.ShowActionInFlight(true);
-    SendMessageW(Control(Slot::CmdOK), WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(Slot::CmdOK)),
-                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(ok, WM_SETCURSOR, reinterpret_cast<WPARAM>(ok), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), wait);
-    PostMessageW(Control(Slot::CmdOK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    PostMessageW(Control(Slot::CmdOK), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(ok, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(ok, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     window.ShowActionInFlight(false);
     Pump(100);
     EXPECT_EQ(host->JournalText().find("ZoomScaled"), std::string::npos) << "a queued click fired afterwards";
-    SendMessageW(Control(Slot::CmdOK), WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(Slot::CmdOK)),
-                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(ok, WM_SETCURSOR, reinterpret_cast<WPARAM>(ok), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_NE(GetCursor(), wait);
-    EXPECT_EQ(ends, 0);
+    EXPECT_EQ(window.ends, 0);
 }
 
 TEST_F(RealWindow, TheCheckBoxMakesTheWindowAndTheListTranslucentAndOpaqueAgainStillLayered) {
-    const HWND layered[] = {window.Handle(), Control(Slot::LVscales)};
+    const struct {
+        BYTE window;
+        BYTE list;
+    } clicks[] = {{186, 100}, {255, 255}, {186, 100}};
+    const HWND layered[] = {window.Handle(), List()};
     const LONG before[] = {GetWindowLongW(layered[0], GWL_EXSTYLE), GetWindowLongW(layered[1], GWL_EXSTYLE)};
-    for (const std::array<BYTE, 2> alphas : {std::array<BYTE, 2>{186, 100}, {255, 255}, {186, 100}}) {
-        SendMessageW(Control(Slot::ChkTransparent), BM_CLICK, 0, 0);
+    for (const auto& click : clicks) {
+        SendMessageW(Control(Event::TransparentClick), BM_CLICK, 0, 0);
+        const BYTE expected[] = {click.window, click.list};
         for (std::size_t i = 0; i < 2; ++i) {
             BYTE alpha = 0;
             DWORD flags = 0;
-            EXPECT_TRUE(GetLayeredWindowAttributes(layered[i], nullptr, &alpha, &flags) && alpha == alphas[i] &&
-                        flags == LWA_ALPHA && GetWindowLongW(layered[i], GWL_EXSTYLE) == (before[i] | WS_EX_LAYERED))
-                << int{alpha};
+            EXPECT_TRUE(GetLayeredWindowAttributes(layered[i], nullptr, &alpha, &flags));
+            EXPECT_EQ(alpha, expected[i]);
+            EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
+            EXPECT_EQ(GetWindowLongW(layered[i], GWL_EXSTYLE), before[i] | WS_EX_LAYERED);
         }
     }
 }
 
-// The design at 96 DPI, and within a pixel at any DPI, so no control (7 pixels or more inside) leaves its place.
-TEST(Layout, IsTheDesignAt96DpiAndScalesWithinAPixel) {
-    using Numbers = std::array<int, 2 + 4 * kSlotCount + kColumnCount>;  // client, boxes, columns
-    const Numbers design{514, 328, 8,   8,   497, 217, 12,  232, 385, 49,  416, 296, 89,  25,  16, 296, 105, 25,
-                         232, 296, 97,  25,  28,  256, 81,  17,  148, 256, 81,  17,  244, 256, 81, 17,  316, 256,
-                         65,  17,  144, 296, 81,  25,  416, 248, 81,  25,  93,  93,  80,  80,  67, 93};
-    EXPECT_EQ(std::bit_cast<Numbers>(ComputeLayout(96)), design);
-    for (const int dpi : {120, 144, 192, 288}) {
-        const Numbers scaled = std::bit_cast<Numbers>(ComputeLayout(static_cast<unsigned>(dpi)));
-        for (std::size_t i = 0; i < design.size(); ++i) EXPECT_LE(std::abs(scaled[i] * 96 - design[i] * dpi), dpi) << i;
+// Every box is owned by the window, which is disabled under it, and comes to
+// the front, also before the window is first shown; its text arrives whole.
+TEST_F(RealWindow, MessageBoxesAreOwnedByTheWindowAndInFront) {
+    ShowWindow(window.Handle(), SW_HIDE);
+    const std::string text = "Ma\xC3\x9F" "stab 1:50 \xE2\x80\x94 \xC2\xBD";  // "Maßstab 1:50 — ½"
+    EXPECT_EQ(window.ShowMessage(text, "Vantrel", MessageStyle::Plain), MessageAnswer::Ok);
+    ShowWindow(window.Handle(), SW_SHOW);
+    EXPECT_EQ(window.ShowMessage("AutoCad Not Running", "Vantrel", MessageStyle::Critical), MessageAnswer::Ok);
+    ASSERT_EQ(seenBoxes.size(), 2u);
+    for (const SeenBox& seen : seenBoxes) {
+        EXPECT_EQ(seen.owner, window.Handle());
+        EXPECT_FALSE(seen.ownerEnabled);
+        EXPECT_TRUE(seen.inFront);
+    }
+    EXPECT_EQ(seenBoxes[0].text, L"Ma\u00DFstab 1:50 \u2014 \u00BD");
+    EXPECT_EQ(seenBoxes[1].text, L"AutoCad Not Running");
+    EXPECT_TRUE(IsWindowEnabled(window.Handle()));
+    seenBoxes.clear();
+}
+
+// The icon carries an image for each size Windows asks for between 100 %
+// and 200 % and in Explorer: 16, 24, 32, 48 and 256 pixels.
+TEST(Icon, CarriesAnImageForEverySizeWindowsAsksFor) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDI_VANTREL), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(found, nullptr);
+    const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    ASSERT_NE(directory, nullptr);
+    // GRPICONDIR: reserved, type, count (WORDs); then 14-byte entries whose
+    // first byte is the width, 0 standing for 256.
+    const int count = directory[4] | (directory[5] << 8);
+    std::vector<int> widths;
+    for (int i = 0; i < count; ++i) {
+        const int width = directory[6 + 14 * i];
+        widths.push_back(width == 0 ? 256 : width);
+    }
+    std::sort(widths.begin(), widths.end());
+    EXPECT_EQ(widths, (std::vector<int>{16, 24, 32, 48, 256}));
+    for (const int size : {16, 24, 32, 48, 256}) {
+        const auto icon = static_cast<HICON>(
+            LoadImageW(module, MAKEINTRESOURCEW(IDI_VANTREL), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        ASSERT_NE(icon, nullptr) << size;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP colour{};
+        GetObjectW(info.hbmColor, sizeof colour, &colour);
+        EXPECT_EQ(colour.bmWidth, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
     }
 }
 

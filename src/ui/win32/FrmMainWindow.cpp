@@ -2,13 +2,12 @@
 
 #include <commctrl.h>
 
-#include <exception>
 #include <optional>
 #include <string>
 
 #include "base/Failure.h"
 #include "resource.h"
-#include "ui/win32/MdlTransparent.h"
+#include "ui/win32/Transparency.h"
 #include "win/Utf16.h"
 
 namespace vantrel::ui::win32 {
@@ -17,40 +16,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"VantrelFrmMain";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-
-// A control as designed: its window class, text and styles, and the event its
-// click raises (none for the frame and the list, whose double-click is a
-// notification of its own).
-struct ControlDesign {
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
-    DWORD exStyle;
-    std::optional<Event> click;
-};
-
-// In tab order. Every tab stop that starts a group has WS_GROUP, so the arrow
-// keys move only among the option buttons. Auto radio buttons keep WS_TABSTOP
-// on the checked one themselves.
-const std::array<ControlDesign, kSlotCount> kControls{{
-    {WC_LISTVIEWW, L"", kChild | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL,
-     WS_EX_CLIENTEDGE, std::nullopt},
-    {WC_BUTTONW, L"Scale Type:", kChild | WS_GROUP | BS_GROUPBOX, 0, std::nullopt},
-    {WC_BUTTONW, L"Exit", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::ExitClick},
-    {WC_BUTTONW, L"Ok", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::OkClick},
-    {WC_BUTTONW, L"Current Scale", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::GetScaleClick},
-    {WC_BUTTONW, L"Architectural", kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
-    {WC_BUTTONW, L"Machine", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
-    {WC_BUTTONW, L"Civil", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
-    {WC_BUTTONW, L"Metric", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, Event::OptionClick},
-    {WC_BUTTONW, L"Next VPort", kChild | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, Event::NextClick},
-    {WC_BUTTONW, L"Transparent", kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0, Event::TransparentClick},
-}};
-
-const std::array<const wchar_t*, kColumnCount> kColumnHeaders{L"DWG Scales",   L"Scale Factor", L"Text Size SM",
-                                                              L"Text Size LG", L"LTScale",      L"Dimension Style"};
-
 std::int32_t LastErrorStatus() {
     const DWORD error = GetLastError();
     return error == ERROR_SUCCESS ? status::kFail : StatusCode(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error)));
@@ -67,19 +32,22 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = kClassName;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VANTREL), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
-    wc.hIconSm =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VANTREL), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (!RegisterClassExW(&wc)) throw Failure(LastErrorStatus(), "The main window's class could not be registered.");
+}
+
+// The icon at the size a metric asks for at a DPI: the icon file carries an
+// image for each common size, so none is scaled.
+HICON LoadIconFor(HINSTANCE instance, int widthMetric, int heightMetric, UINT dpi) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VANTREL), IMAGE_ICON,
+                                         GetSystemMetricsForDpi(widthMetric, dpi),
+                                         GetSystemMetricsForDpi(heightMetric, dpi), LR_SHARED));
 }
 
 }  // namespace
 
 FrmMainWindow::~FrmMainWindow() {
     if (window_) {
-        if (timerRunning_) KillTimer(window_, kTimer1Id);
+        if (timerRunning_) KillTimer(window_, kTimerId);
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
     }
@@ -123,7 +91,7 @@ void FrmMainWindow::Show() {
 bool FrmMainWindow::AdmitsWhileWaiting(const MSG& message) const noexcept {
     const bool systemKey = message.message == WM_SYSKEYDOWN || message.message == WM_SYSKEYUP ||
                            message.message == WM_SYSCHAR || message.message == WM_SYSDEADCHAR;
-    return systemKey || (message.hwnd != nullptr && message.hwnd == Control(Slot::CmdExit));
+    return systemKey || (message.hwnd != nullptr && message.hwnd == Control(Event::ExitClick));
 }
 
 void FrmMainWindow::ShowActionInFlight(bool inFlight) noexcept {
@@ -142,32 +110,29 @@ void FrmMainWindow::ShowActionInFlight(bool inFlight) noexcept {
     }
 }
 
-void FrmMainWindow::Raise(Event event, int index) {
-    if (!form_) return;
-    EventOutcome outcome = EventOutcome::Running;
-    try {
-        outcome = form_->Raise(event, index);
-    } catch (const ProgramEnd&) {
-        outcome = EventOutcome::Ended;
-    } catch (const std::exception& failure) {
-        // FrmMain reports its own failures; this is only a last line so that
-        // nothing unwinds through the system's window procedure.
-        MessageBoxW(window_, win::Utf16FromUtf8(failure.what()).c_str(), win::Utf16FromUtf8(kAppTitle).c_str(),
-                    MB_OK | MB_ICONHAND);
-    }
-    if (outcome == EventOutcome::Ended) End();
-}
-
-void FrmMainWindow::End() {
-    // The program's end is its owner's (app): the window only passes it on.
-    if (endAction_) endAction_();
-}
-
 void FrmMainWindow::StopTimer() noexcept {
     if (timerRunning_) {
-        KillTimer(window_, kTimer1Id);
+        KillTimer(window_, kTimerId);
         timerRunning_ = false;
     }
+}
+
+void FrmMainWindow::EndProgram() noexcept {
+    StopTimer();
+    ExitProcess(0);
+}
+
+HWND FrmMainWindow::Control(Event event, int index) const noexcept {
+    const std::size_t control = ControlRaising(event, index);
+    return control < controls_.size() ? controls_[control] : nullptr;
+}
+
+void FrmMainWindow::SetIcons() {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    const HICON big = LoadIconFor(instance, SM_CXICON, SM_CYICON, dpi_);
+    const HICON small = LoadIconFor(instance, SM_CXSMICON, SM_CYSMICON, dpi_);
+    if (big) SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (small) SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }
 
 LRESULT CALLBACK FrmMainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -192,7 +157,8 @@ LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             } catch (const Failure&) {
                 return -1;
             }
-            timerRunning_ = SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr) != 0;
+            SetIcons();
+            timerRunning_ = SetTimer(window_, kTimerId, kTimerIntervalMs, nullptr) != 0;
             return 0;
         case WM_COMMAND:
             if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -200,7 +166,7 @@ LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NOTIFY:
             return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         case WM_TIMER:
-            if (wParam == kTimer1Id) Raise(Event::TimerTick);
+            if (wParam == kTimerId) Raise(Event::TimerTick);
             return 0;
         case kHostAnswerMessage:
             Raise(Event::HostAnswer);
@@ -230,10 +196,7 @@ LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : List());
             return 0;
         case WM_DESTROY:
-            if (timerRunning_) {
-                KillTimer(window_, kTimer1Id);
-                timerRunning_ = false;
-            }
+            StopTimer();
             break;
         case WM_NCDESTROY: {
             const HWND window = window_;
@@ -250,12 +213,11 @@ LRESULT FrmMainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void FrmMainWindow::OnCommand(int id, int code) {
     // Enter and Escape arrive as IDOK and IDCANCEL, which no control has.
-    const int slot = id - kFirstControlId;
-    if (code != BN_CLICKED || slot < 0 || slot >= static_cast<int>(kSlotCount)) return;
-    if (const std::optional<Event> click = kControls[static_cast<std::size_t>(slot)].click) {
-        // An option button's event carries its index in Option1.
-        Raise(*click, *click == Event::OptionClick ? slot - static_cast<int>(Index(Slot::Option0)) : 0);
-    }
+    const int control = id - kFirstControlId;
+    if (code != BN_CLICKED || control < 0 || control >= static_cast<int>(kControlCount)) return;
+    const ControlDesign& design = kControls[static_cast<std::size_t>(control)];
+    // Only buttons send BN_CLICKED; the list raises its event by a notification.
+    if (design.event) Raise(*design.event, design.eventIndex);
 }
 
 LRESULT FrmMainWindow::OnNotify(const NMHDR& header) {
@@ -263,7 +225,7 @@ LRESULT FrmMainWindow::OnNotify(const NMHDR& header) {
     // and a double-click beside the rows does nothing.
     if (header.hwndFrom == List() && header.code == static_cast<UINT>(NM_DBLCLK)) {
         const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
-        if (activate.iItem >= 0) Raise(Event::ListApply);
+        if (activate.iItem >= 0) Raise(Event::RowApplied);
     }
     return 0;
 }
@@ -274,6 +236,7 @@ void FrmMainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyFont();
     ApplyLayout();
+    SetIcons();
 }
 
 void FrmMainWindow::CreateControls() {
@@ -281,21 +244,23 @@ void FrmMainWindow::CreateControls() {
     // Each control is made in its place: moving it there afterwards would cost
     // a round of window-manager work per control at every start.
     const WindowLayout layout = ComputeLayout(dpi_);
-    for (std::size_t i = 0; i < kSlotCount; ++i) {
+    for (std::size_t i = 0; i < kControlCount; ++i) {
         const ControlDesign& design = kControls[i];
         const Box& box = layout.controls[i];
-        const auto id = static_cast<INT_PTR>(ControlId(static_cast<Slot>(i)));
-        controls_[i] = CreateWindowExW(design.exStyle, design.className, design.text, design.style, box.left, box.top,
-                                       box.width, box.height, window_, reinterpret_cast<HMENU>(id), instance, nullptr);
+        const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i));
+        const std::wstring caption = win::Utf16FromUtf8(design.caption);
+        controls_[i] = CreateWindowExW(design.exStyle, design.windowClass, caption.c_str(), design.style, box.left,
+                                       box.top, box.width, box.height, window_, reinterpret_cast<HMENU>(id), instance,
+                                       nullptr);
         if (!controls_[i]) throw Failure(LastErrorStatus(), "A control of the main window could not be created.");
     }
     SendMessageW(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    for (std::size_t c = 0; c < kColumnCount; ++c) {
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
-        column.fmt = c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+        column.fmt = kColumns[c].format;
         column.cx = layout.columnWidths[c];
-        column.pszText = const_cast<wchar_t*>(kColumnHeaders[c]);
+        column.pszText = const_cast<wchar_t*>(kColumns[c].header);
         column.iSubItem = static_cast<int>(c);
         if (SendMessageW(List(), LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column)) < 0) {
             throw Failure(status::kFail, "A column of the scale list could not be created.");
@@ -306,7 +271,7 @@ void FrmMainWindow::CreateControls() {
 
 void FrmMainWindow::ApplyLayout() {
     const WindowLayout layout = ComputeLayout(dpi_);
-    for (std::size_t i = 0; i < kSlotCount; ++i) {
+    for (std::size_t i = 0; i < kControlCount; ++i) {
         const Box& box = layout.controls[i];
         SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -314,7 +279,7 @@ void FrmMainWindow::ApplyLayout() {
 }
 
 void FrmMainWindow::SizeColumns(const WindowLayout& layout) {
-    for (std::size_t c = 0; c < kColumnCount; ++c) {
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
         SendMessageW(List(), LVM_SETCOLUMNWIDTH, c, MAKELPARAM(layout.columnWidths[c], 0));
     }
 }
@@ -340,13 +305,6 @@ void FrmMainWindow::ApplyFont() {
     font_.reset(font);
 }
 
-HWND FrmMainWindow::Option(int index) const {
-    if (index < 0 || index >= static_cast<int>(kOptionCount)) {
-        throw Failure(status::kInvalidArgument, "There is no option button " + std::to_string(index) + ".");
-    }
-    return Control(OptionSlot(static_cast<std::size_t>(index)));
-}
-
 void FrmMainWindow::ClearRows() {
     if (!SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0)) {
         throw Failure(status::kFail, "The scale list could not be cleared.");
@@ -354,7 +312,6 @@ void FrmMainWindow::ClearRows() {
 }
 
 void FrmMainWindow::AddRow(std::int32_t position, const RowTexts& texts) {
-    static_assert(std::tuple_size_v<RowTexts> == kColumnCount);
     if (position < 1) throw Failure(status::kInvalidArgument, "Row positions start at 1.");
     std::wstring label = win::Utf16FromUtf8(texts[0]);
     LVITEMW item{};
@@ -366,7 +323,7 @@ void FrmMainWindow::AddRow(std::int32_t position, const RowTexts& texts) {
     item.lParam = position;
     const LRESULT index = SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     if (index < 0) throw Failure(status::kFail, "The scale list refused row " + std::to_string(position) + ".");
-    for (std::size_t column = 1; column < kColumnCount; ++column) {
+    for (std::size_t column = 1; column < kColumns.size(); ++column) {
         std::wstring text = win::Utf16FromUtf8(texts[column]);
         LVITEMW cell{};
         cell.iSubItem = static_cast<int>(column);
@@ -399,19 +356,21 @@ void FrmMainWindow::EndRowChanges() noexcept {
     RedrawWindow(List(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-bool FrmMainWindow::IsOptionChecked(int index) { return SendMessageW(Option(index), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
 void FrmMainWindow::CheckOption(int index) {
-    const HWND chosen = Option(index);
-    // BM_SETCHECK raises no click: FrmMain raises Option1_Click itself.
-    for (int i = 0; i < static_cast<int>(kOptionCount); ++i) {
-        const HWND option = Option(i);
+    const HWND chosen = Control(Event::ScaleSystemChosen, index);
+    if (chosen == nullptr) {
+        throw Failure(status::kInvalidArgument, "There is no option button " + std::to_string(index) + ".");
+    }
+    // BM_SETCHECK raises no click: FrmMain shows the system itself.
+    for (const ControlDesign& design : kControls) {
+        if (design.event != Event::ScaleSystemChosen) continue;
+        const HWND option = Control(Event::ScaleSystemChosen, design.eventIndex);
         SendMessageW(option, BM_SETCHECK, option == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 }
 
 int FrmMainWindow::TransparentState() {
-    return static_cast<int>(SendMessageW(Control(Slot::ChkTransparent), BM_GETCHECK, 0, 0));
+    return static_cast<int>(SendMessageW(Control(Event::TransparentClick), BM_GETCHECK, 0, 0));
 }
 
 void FrmMainWindow::MakeTransparent(NativeWindow window, std::uint8_t alpha) {
@@ -423,7 +382,10 @@ MessageAnswer FrmMainWindow::ShowMessage(std::string_view text, std::string_view
     static_assert(static_cast<UINT>(MessageStyle::RetryCancel) == (MB_RETRYCANCEL | MB_ICONWARNING));
     const std::wstring wideText = win::Utf16FromUtf8(text);
     const std::wstring wideTitle = win::Utf16FromUtf8(title);
-    switch (MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style))) {
+    // Owned by the window, which is disabled while it is open, and in front:
+    // also at the load, before the window is shown, it must not open behind
+    // the CAD program.
+    switch (MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style) | MB_SETFOREGROUND)) {
         case 0:
             throw Failure(LastErrorStatus(), "The message could not be shown.");
         case IDRETRY:

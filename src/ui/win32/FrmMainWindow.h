@@ -1,12 +1,12 @@
-// The native window of FrmMain: creates the controls at the window's DPI,
-// implements Controls over them and forwards every event to FrmMain::Raise.
+// The native window of FrmMain: creates the controls of the window's design
+// at the window's DPI, implements Controls over them and forwards every event
+// to FrmMain::Raise.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,35 +16,37 @@
 #include "ui/Controls.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/Layout.h"
+#include "ui/win32/WindowDesign.h"
 
 namespace vantrel::ui::win32 {
 
-inline constexpr UINT_PTR kTimer1Id = 1;
-inline constexpr UINT kTimer1IntervalMs = 1000;
+inline constexpr UINT_PTR kTimerId = 1;
+inline constexpr UINT kTimerIntervalMs = 1000;
 // Posted to the window when the host thread has answered a tick's attach.
 inline constexpr UINT kHostAnswerMessage = WM_APP + 1;
 
 // Control ids. None is IDOK or IDCANCEL, so Enter and Escape, which the dialog
 // manager turns into those ids, press nothing.
 inline constexpr int kFirstControlId = 100;
-constexpr int ControlId(Slot slot) noexcept { return kFirstControlId + static_cast<int>(Index(slot)); }
 
-class FrmMainWindow final : public Controls {
+// Not final: a test's window keeps its process at the end.
+class FrmMainWindow : public Controls {
 public:
     FrmMainWindow() = default;
     ~FrmMainWindow() override;
     FrmMainWindow(const FrmMainWindow&) = delete;
     FrmMainWindow& operator=(const FrmMainWindow&) = delete;
 
-    // Creates the window, hidden, with every control and Timer1 running.
+    // Creates the window, hidden, with every control and the timer running.
     // Throws vantrel::Failure when the system refuses.
     void Create(HINSTANCE instance);
 
     // Events go to `form` from now on; without one they are dropped.
     void Attach(FrmMain* form) noexcept { form_ = form; }
 
-    // Raises the event; when the program's end is reached, ends it at once.
-    void Raise(Event event, int index = 0);
+    void Raise(Event event, int index = 0) {
+        if (form_) form_->Raise(event, index);
+    }
 
     void Show();
 
@@ -56,13 +58,10 @@ public:
     [[nodiscard]] bool AdmitsWhileWaiting(const MSG& message) const noexcept;
     void ShowActionInFlight(bool inFlight) noexcept;
 
-    // What the end of the program does (the program's owner sets it); the
-    // window calls it when an event reaches the end.
-    void SetEndAction(std::function<void()> action) { endAction_ = std::move(action); }
-    void StopTimer() noexcept;
 
     [[nodiscard]] HWND Handle() const noexcept { return window_; }
-    [[nodiscard]] HWND Control(Slot slot) const noexcept { return controls_[Index(slot)]; }
+    // The control that raises `event` (an option button: with its index).
+    [[nodiscard]] HWND Control(Event event, int index = 0) const noexcept;
     [[nodiscard]] UINT Dpi() const noexcept { return dpi_; }
     [[nodiscard]] HFONT Font() const noexcept { return font_.get(); }
 
@@ -72,12 +71,13 @@ public:
     std::optional<std::int32_t> SelectedRow() override;
     void BeginRowChanges() noexcept override;
     void EndRowChanges() noexcept override;
-    bool IsOptionChecked(int index) override;
     void CheckOption(int index) override;
     int TransparentState() override;
     void MakeTransparent(NativeWindow window, std::uint8_t alpha) override;
     MessageAnswer ShowMessage(std::string_view text, std::string_view title, MessageStyle style) override;
     std::string DecimalSeparator() override;
+    // Stops the timer and exits the process.
+    void EndProgram() noexcept override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -90,12 +90,12 @@ private:
     void ApplyLayout();
     void SizeColumns(const WindowLayout& layout);
     void ApplyFont();
-    void End();
-    HWND List() const noexcept { return Control(Slot::LVscales); }
-    HWND Option(int index) const;
+    void StopTimer() noexcept;
+    void SetIcons();
+    HWND List() const noexcept { return Control(Event::RowApplied); }
 
     HWND window_ = nullptr;
-    std::array<HWND, kSlotCount> controls_{};
+    std::array<HWND, kControlCount> controls_{};
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     struct FontDeleter {
         void operator()(HFONT font) const noexcept { DeleteObject(font); }
@@ -105,7 +105,6 @@ private:
     bool timerRunning_ = false;
     bool actionInFlight_ = false;
     FrmMain* form_ = nullptr;
-    std::function<void()> endAction_;
 };
 
 }  // namespace vantrel::ui::win32

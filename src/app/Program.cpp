@@ -1,4 +1,4 @@
-#include "app/MdlMain.h"
+#include "app/Program.h"
 
 #include <windows.h>
 
@@ -13,13 +13,10 @@
 namespace vantrel::app {
 namespace {
 
-// The process-wide FrmMain: created on first use (start-up) and never
-// destroyed; the end of the program exits the process around it. The window's
-// thread makes no host call: the host thread, with a COM apartment of its
-// own, makes them all. If that thread cannot start, Main passes the failure
-// over: no window is made and the program ends at once, without a message.
-// The host thread comes first, so that its apartment starts while the window
-// is being made.
+// Everything the program is, made once at the start and never destroyed: the
+// end of the program exits the process around it. The window's thread makes
+// no host call: the host thread, with a COM apartment of its own, makes them
+// all. It comes first, so that its apartment starts while the window is made.
 struct Program {
     host::com::ComHostThread hostThread;
     std::unique_ptr<host::HostLocator> locator =
@@ -29,21 +26,10 @@ struct Program {
     std::unique_ptr<ui::FrmMain> form;
 };
 
-Program* g_frmMain = nullptr;
-
-// The end of the program, from every route (Exit, Ok, the frame, a failed
-// attach): Timer1 stops, the host references are released, the process
-// exits. Nothing of the program runs after it; a host thread held by a call
-// that gets no answer ends with the process.
-[[noreturn]] void EndProgram() {
-    g_frmMain->window.StopTimer();
-    g_frmMain->form->ReleaseHost();
-    ExitProcess(0);
-}
-
-}  // namespace
-
-void Main() {
+// Makes the window hidden, loads it (which ends the program when the host is
+// missing), then shows it. A failure while making or showing the window is
+// passed over without a message: then no window exists and Run ends at once.
+HWND Start() {
     try {
         auto program = std::make_unique<Program>();
         program->window.Create(GetModuleHandleW(nullptr));
@@ -54,20 +40,20 @@ void Main() {
             [window](bool inFlight) { window->ShowActionInFlight(inFlight); });
         program->form = std::make_unique<ui::FrmMain>(program->window, program->link);
         program->window.Attach(program->form.get());
-        program->window.SetEndAction(EndProgram);
-        g_frmMain = program.release();
-        // Showing loads first: Form_Load runs to its end while the window is
-        // still hidden, and ends the program here when the host is missing.
-        g_frmMain->window.Raise(ui::Event::Load);
-        g_frmMain->window.Show();
+        Program* const started = program.release();
+        started->window.Raise(ui::Event::Load);
+        started->window.Show();
+        return started->window.Handle();
     } catch (...) {
-        // Passed over without a message; the event loop finds no window.
+        return nullptr;
     }
 }
 
-int RunEventLoop() {
-    if (!g_frmMain || !g_frmMain->window.Handle()) return 0;
-    const HWND window = g_frmMain->window.Handle();
+}  // namespace
+
+int Run() {
+    const HWND window = Start();
+    if (window == nullptr) return 0;
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab and the arrow keys move among the controls as in a dialog.
@@ -76,11 +62,6 @@ int RunEventLoop() {
         DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
-}
-
-int Run() {
-    Main();
-    return RunEventLoop();
 }
 
 }  // namespace vantrel::app

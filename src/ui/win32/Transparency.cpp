@@ -1,4 +1,4 @@
-#include "ui/win32/MdlTransparent.h"
+#include "ui/win32/Transparency.h"
 
 namespace vantrel::ui::win32 {
 
