@@ -1,8 +1,8 @@
 #include "ui/FrmMain.h"
 
 #include <algorithm>
-#include <iterator>
 #include <exception>
+#include <iterator>
 #include <new>
 #include <string>
 
@@ -95,8 +95,7 @@ void FrmMain::Raise(Event event, int index) {
         {Event::ExitClick, "CmdExit_Click", false, [](FrmMain&, int) { Close(); }},
         {Event::CurrentScaleClick, "CmdGetscale_Click", true, [](FrmMain& form, int) { form.ShowCurrentScale(); }},
         {Event::NextViewportClick, "CmdNext_Click", true, [](FrmMain& form, int) { form.ActivateNextViewport(); }},
-        {Event::TransparentClick, "ChkTransparent_Click", false,
-         [](FrmMain& form, int) { form.ApplyTransparency(); }},
+        {Event::TransparentClick, "ChkTransparent_Click", false, [](FrmMain& form, int) { form.ApplyTransparency(); }},
         {Event::RowApplied, "LVscales_DblClick", true, [](FrmMain& form, int) { form.ZoomToSelectedScale(); }},
         {Event::TimerTick, "Timer1_Timer", false, [](FrmMain& form, int) { form.OnTimer(); }},
         {Event::Close, "Form_Unload", false, [](FrmMain&, int) { Close(); }},
@@ -190,9 +189,8 @@ void FrmMain::ShowCurrentScale() {
 }
 
 void FrmMain::ActivateNextViewport() {
-    Guarded("CmdNext_Click", [this] {
-        AsOneAction([this] { host::ActivateRandomViewport(*AttachedDocument(), random_); });
-    });
+    Guarded("CmdNext_Click",
+            [this] { AsOneAction([this] { host::ActivateRandomViewport(*AttachedDocument(), random_); }); });
 }
 
 void FrmMain::ApplyTransparency() {

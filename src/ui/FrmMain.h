@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <memory>
 #include <optional>
-#include <exception>
 #include <string_view>
 
 #include "host/HostLink.h"
@@ -23,17 +23,17 @@ inline constexpr std::string_view kNotRunningText = "AutoCad Not Running";
 // The events the native window delivers; the event table in FrmMain.cpp gives
 // each its handler and the name a failure under it is reported by.
 enum class Event {
-    Load,                // the window loads, before it is first shown
-    ScaleSystemChosen,   // an option button; its index is the scale system
-    OkClick,             // "Ok": zoom to the selected scale, then end
-    ExitClick,           // "Exit"
-    CurrentScaleClick,   // "Current Scale"
-    NextViewportClick,   // "Next VPort"
-    TransparentClick,    // "Transparent" changed its check state
-    RowApplied,          // a row of the list double-clicked: zoom, stay open
-    TimerTick,           // the timer, every second
-    Close,               // the frame or the system closes the window
-    HostAnswer,          // a tick's attach was answered on the host thread
+    Load,               // the window loads, before it is first shown
+    ScaleSystemChosen,  // an option button; its index is the scale system
+    OkClick,            // "Ok": zoom to the selected scale, then end
+    ExitClick,          // "Exit"
+    CurrentScaleClick,  // "Current Scale"
+    NextViewportClick,  // "Next VPort"
+    TransparentClick,   // "Transparent" changed its check state
+    RowApplied,         // a row of the list double-clicked: zoom, stay open
+    TimerTick,          // the timer, every second
+    Close,              // the frame or the system closes the window
+    HostAnswer,         // a tick's attach was answered on the host thread
 };
 
 class FrmMain {

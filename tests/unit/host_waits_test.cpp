@@ -150,8 +150,8 @@ TEST(ActionInFlight, StartsNoSecondHostAction) {
     std::vector<EventOutcome> duringAction;
     window.host->onCall = [&](const sim::JournalEntry&) {
         window.host->onCall = nullptr;
-        for (const Event event : {Event::OkClick, Event::RowApplied, Event::CurrentScaleClick, Event::NextViewportClick, Event::Load,
-                                  Event::ScaleSystemChosen, Event::TransparentClick, Event::ExitClick}) {
+        for (const Event event : {Event::OkClick, Event::RowApplied, Event::CurrentScaleClick, Event::NextViewportClick,
+                                  Event::Load, Event::ScaleSystemChosen, Event::TransparentClick, Event::ExitClick}) {
             duringAction.push_back(window.RaiseAlone(event, 2));
         }
     };

@@ -249,9 +249,9 @@ void FrmMainWindow::CreateControls() {
         const Box& box = layout.controls[i];
         const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i));
         const std::wstring caption = win::Utf16FromUtf8(design.caption);
-        controls_[i] = CreateWindowExW(design.exStyle, design.windowClass, caption.c_str(), design.style, box.left,
-                                       box.top, box.width, box.height, window_, reinterpret_cast<HMENU>(id), instance,
-                                       nullptr);
+        controls_[i] =
+            CreateWindowExW(design.exStyle, design.windowClass, caption.c_str(), design.style, box.left, box.top,
+                            box.width, box.height, window_, reinterpret_cast<HMENU>(id), instance, nullptr);
         if (!controls_[i]) throw Failure(LastErrorStatus(), "A control of the main window could not be created.");
     }
     SendMessageW(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);

@@ -58,7 +58,6 @@ public:
     [[nodiscard]] bool AdmitsWhileWaiting(const MSG& message) const noexcept;
     void ShowActionInFlight(bool inFlight) noexcept;
 
-
     [[nodiscard]] HWND Handle() const noexcept { return window_; }
     // The control that raises `event` (an option button: with its index).
     [[nodiscard]] HWND Control(Event event, int index = 0) const noexcept;

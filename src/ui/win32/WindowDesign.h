@@ -66,15 +66,23 @@ static_assert(catalog::kScaleSystems.size() <= kOptionPlaces.size(),
 // The controls in tab order. The row whose event is ScaleSystemChosen stands
 // for the option buttons: one per scale system, captioned with its name.
 inline constexpr ControlDesign kRows[] = {
-    {WC_LISTVIEWW, "", kChild | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL,
-     WS_EX_CLIENTEDGE, {120, 120, 7455, 3255}, Event::RowApplied},
+    {WC_LISTVIEWW,
+     "",
+     kChild | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL,
+     WS_EX_CLIENTEDGE,
+     {120, 120, 7455, 3255},
+     Event::RowApplied},
     {WC_BUTTONW, "Scale Type:", kChild | WS_GROUP | BS_GROUPBOX, 0, kScaleSystemFrame, std::nullopt},
     {WC_BUTTONW, "Exit", kPushButton, 0, {6240, 4440, 1335, 375}, Event::ExitClick},
     {WC_BUTTONW, "Ok", kPushButton, 0, {240, 4440, 1575, 375}, Event::OkClick},
     {WC_BUTTONW, "Current Scale", kPushButton, 0, {3480, 4440, 1455, 375}, Event::CurrentScaleClick},
     {WC_BUTTONW, "", kOptionButton, 0, {}, Event::ScaleSystemChosen},
     {WC_BUTTONW, "Next VPort", kPushButton, 0, {2160, 4440, 1215, 375}, Event::NextViewportClick},
-    {WC_BUTTONW, "Transparent", kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0, {6240, 3720, 1215, 375},
+    {WC_BUTTONW,
+     "Transparent",
+     kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
+     0,
+     {6240, 3720, 1215, 375},
      Event::TransparentClick},
 };
 
