@@ -3,6 +3,7 @@
 // that can fail any call, and the handlers that call the host.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,16 +16,12 @@
 #include "sim/SimulatedHost.h"
 #include "sim/SimulatedHostThread.h"
 #include "ui/Controls.h"
-#include "ui/ErrorReport.h"
 #include "ui/FrmMain.h"
 
 namespace vantrel::testing {
 
 using ui::Event;
 using ui::MessageStyle;
-
-// Whether an event left the program running or reached its end.
-enum class EventOutcome { Running, Ended };
 
 struct ShownBox {
     std::string text;
@@ -138,20 +135,18 @@ struct TestWindow {
         return *this;
     }
     // Raises the event alone.
-    EventOutcome RaiseAlone(Event event, int index = 0) {
-        const int endsBefore = controls.ends;
-        form->Raise(event, index);
-        return controls.ends > endsBefore ? EventOutcome::Ended : EventOutcome::Running;
-    }
+    void RaiseAlone(Event event, int index = 0) { form->Raise(event, index); }
     // Raises the event as the native window does. A tick's attach, once the
     // host thread has answered it, comes back as an event of its own.
-    EventOutcome Raise(Event event, int index = 0) {
-        const EventOutcome outcome = RaiseAlone(event, index);
-        if (event != Event::TimerTick || outcome == EventOutcome::Ended || !thread.Idle()) {
-            return outcome;
+    void Raise(Event event, int index = 0) {
+        form->Raise(event, index);
+        if (event == Event::TimerTick && !Ended() && thread.Idle()) {
+            form->Raise(Event::HostAnswer);
         }
-        return RaiseAlone(Event::HostAnswer);
     }
+    // Whether the program reached its end: in the product the process would
+    // be gone.
+    bool Ended() const { return controls.ends > 0; }
 
     std::shared_ptr<sim::SimulatedHost> host;
     RecordingControls controls;
@@ -160,21 +155,34 @@ struct TestWindow {
     std::unique_ptr<ui::FrmMain> form;
 };
 
-// Every handler that calls the host, and where a failure under it is reported
-// (none: no "App Error" box).
+// Every handler that calls the host, where a failure under it is reported
+// (none: no "App Error" box), and the calls it makes on the sheet of
+// kSheetScenario (left on the Model tab; "Ok" and the double-click with
+// 1/4" = 1'-0" selected), each a round trip to the host.
 struct Handler {
     const char* name;
     Event event;
     const char* location;
+    const char* calls;
 };
 
 inline constexpr Handler kHandlers[] = {
-    {"Load", Event::Load, "Form_Load"},
-    {"Tick", Event::TimerTick, nullptr},
-    {"Ok", Event::OkClick, "CmdOK_Click"},
-    {"DoubleClick", Event::RowApplied, "LVscales_DblClick"},
-    {"CurrentScale", Event::CurrentScaleClick, "CmdGetScale_Click"},
-    {"NextVPort", Event::NextViewportClick, "CmdNext_Click"},
+    {"Load", Event::Load, "Form_Load",
+     "Locator.GetActiveObject Application.ActiveDocument Document.ActiveSpace Document.ActiveSpace= "
+     "Document.MSpace= Document.Application Application.ZoomExtents Document.MSpace="},
+    {"Tick", Event::TimerTick, nullptr, "Locator.GetActiveObject Application.ActiveDocument"},
+    {"Ok", Event::OkClick, "CmdOK_Click",
+     "Document.ActiveSpace Document.MSpace= Document.ActivePViewport Entity.DisplayLocked Document.Application "
+     "Application.ZoomScaled"},
+    {"DoubleClick", Event::RowApplied, "LVscales_DblClick",
+     "Document.ActiveSpace Document.MSpace= Document.ActivePViewport Entity.DisplayLocked Document.Application "
+     "Application.ZoomScaled"},
+    {"CurrentScale", Event::CurrentScaleClick, "CmdGetScale_Click", "Document.ActivePViewport Entity.CustomScale"},
+    // Each of the five items asked its name once, the drawn one again before it is switched on.
+    {"NextVPort", Event::NextViewportClick, "CmdNext_Click",
+     "Document.PaperSpace PaperSpace._NewEnum PaperSpace.Next Entity.ObjectName PaperSpace.Next Entity.ObjectName "
+     "PaperSpace.Next Entity.ObjectName PaperSpace.Next Entity.ObjectName PaperSpace.Next Entity.ObjectName "
+     "Entity.ObjectName Entity.Display Document.MSpace= Document.ActivePViewport= Document.Regen"},
 };
 
 inline const Handler& HandlerOf(Event event) {
@@ -184,8 +192,15 @@ inline const Handler& HandlerOf(Event event) {
     throw std::logic_error("no handler");
 }
 
+// The "App Error" box as drafters see it: the location, the number in
+// hexadecimal (a negative one as its 32-bit two's complement) and decimal,
+// and the description.
 inline ShownBox ErrorBox(std::string_view location, std::int32_t number, std::string_view description) {
-    return {ui::ErrorReportText(location, number, description), "App Error", MessageStyle::Critical};
+    char hex[16]{};
+    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(number));
+    const std::string text = "Location:\t\t" + std::string(location) + "\r\nSource:\t\t" + hex + "h   (" +
+                             std::to_string(number) + ")\r\nDescription:\t" + std::string(description);
+    return {text, "App Error", MessageStyle::Critical};
 }
 
 inline const ShownBox kNotRunningBox{"AutoCad Not Running", "Vantrel", MessageStyle::Critical};

@@ -29,18 +29,29 @@ std::vector<std::size_t> Click(const std::string& scenario, int clicks, std::siz
         const int regens = host->ActiveDocumentState().regenCount;
         ActivateRandomViewport(*document, random);
         std::size_t names = 0;
-        chosen.push_back(0);
+        std::size_t item = 0;
         for (const auto& entry : host->Journal()) {
-            names += entry.call == "Entity.ObjectName" ? 1U : 0U;
-            if (entry.call == "Document.ActivePViewport=")
-                chosen.back() = std::stoul(entry.arguments.substr(5));  // "item N"
+            if (entry.call == "Entity.ObjectName") {
+                ++names;
+            }
+            if (entry.call == "Document.ActivePViewport=") {
+                item = std::stoul(entry.arguments.substr(5));  // "item N"
+            }
         }
+        chosen.push_back(item);
         const auto& state = host->ActiveDocumentState();
-        EXPECT_EQ(names, chosen.back() ? items + 1 : items);
-        EXPECT_EQ(state.regenCount, regens + (chosen.back() ? 1 : 0));
-        // Switched on, even one that was off, and entered.
-        const std::size_t item = chosen.back();
-        EXPECT_TRUE(!item || (state.mspace && state.activeViewport == item - 1 && state.paperSpace[item - 1].display));
+        if (item == 0) {
+            EXPECT_EQ(names, items);
+            EXPECT_EQ(state.regenCount, regens);
+            continue;
+        }
+        // Every item named once, the drawn one again; switched on, even one
+        // that was off, entered, and drawn anew.
+        EXPECT_EQ(names, items + 1);
+        EXPECT_EQ(state.regenCount, regens + 1);
+        EXPECT_TRUE(state.mspace);
+        EXPECT_EQ(state.activeViewport, item - 1);
+        EXPECT_TRUE(state.paperSpace[item - 1].display);
     }
     return chosen;
 }

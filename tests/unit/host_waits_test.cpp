@@ -48,7 +48,7 @@ struct WaitCase {
     std::optional<std::chrono::milliseconds> boxUntil;
     const char* effect;  // the call that changes the drawing, and how often it was made
     std::size_t made;
-    EventOutcome outcome;
+    bool ends;
 };
 
 class HostHolds : public ::testing::TestWithParam<WaitCase> {};
@@ -80,7 +80,8 @@ TEST_P(HostHolds, TheUserIsAskedOnlyOnceTheBudgetIsSpent) {
         inFlightAtEveryCall = inFlightAtEveryCall && window.thread.actionShown;
     };
 
-    EXPECT_EQ(window.Raise(test.event), test.outcome);
+    window.Raise(test.event);
+    EXPECT_EQ(window.Ended(), test.ends);
     window.host->onCall = nullptr;
 
     EXPECT_EQ(Answered(*window.host, test.effect), test.made) << window.host->JournalText();
@@ -104,33 +105,33 @@ TEST_P(HostHolds, TheUserIsAskedOnlyOnceTheBudgetIsSpent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Actions, HostHolds,
-    ::testing::Values(
-        WaitCase{"OkRejectedFor2500ms", Event::OkClick,
-                 [](sim::SimulatedHost& host) {
-                     host.InjectFault(RejectFor("Application.ZoomScaled", kCallRejected, 2500ms));
-                 },
-                 MessageAnswer::Cancel, std::nullopt, std::nullopt, "Application.ZoomScaled", 1, EventOutcome::Ended},
-        WaitCase{"OkBusyPastTheBudgetThenRetry", Event::OkClick,
-                 [](sim::SimulatedHost& host) {
-                     host.InjectFault(RejectFor("Application.ZoomScaled", kRetryLater, 9000ms));
-                 },
-                 MessageAnswer::Retry, 4500ms, 5000ms, "Application.ZoomScaled", 1, EventOutcome::Ended},
-        WaitCase{"OkHungThenCancel", Event::OkClick, [](sim::SimulatedHost& host) { host.Hang(20s); },
-                 MessageAnswer::Cancel, 5000ms, 5000ms, "Application.ZoomScaled", 0, EventOutcome::Running},
-        WaitCase{"OkHungThenRetryWaitsOnTheSameCall", Event::OkClick, [](sim::SimulatedHost& host) { host.Hang(8s); },
-                 MessageAnswer::Retry, 5000ms, 5000ms, "Document.ActiveSpace", 1, EventOutcome::Ended},
-        WaitCase{"OkSlowCallsThatAnswerNeverAsk", Event::OkClick,
-                 [](sim::SimulatedHost& host) {
-                     host.SetSlowCall("Document.ActiveSpace", 4s);
-                     host.SetSlowCall("Application.ZoomScaled", 4s);
-                 },
-                 MessageAnswer::Cancel, std::nullopt, std::nullopt, "Application.ZoomScaled", 1, EventOutcome::Ended},
-        WaitCase{"LoadHungThenCancelEndsWithoutNotRunning", Event::Load,
-                 [](sim::SimulatedHost& host) { host.Hang(20s); }, MessageAnswer::Cancel, 5000ms, 5000ms,
-                 "Application.ZoomExtents", 0, EventOutcome::Ended},
-        WaitCase{"NextVPortRegenPastTheBudgetThenRetryRegeneratesOnce", Event::NextViewportClick,
-                 [](sim::SimulatedHost& host) { host.SetSlowCall("Document.Regen", 7s); }, MessageAnswer::Retry, 5000ms,
-                 5000ms, "Document.Regen", 1, EventOutcome::Running}),
+    ::testing::Values(WaitCase{"OkRejectedFor2500ms", Event::OkClick,
+                               [](sim::SimulatedHost& host) {
+                                   host.InjectFault(RejectFor("Application.ZoomScaled", kCallRejected, 2500ms));
+                               },
+                               MessageAnswer::Cancel, std::nullopt, std::nullopt, "Application.ZoomScaled", 1, true},
+                      WaitCase{"OkBusyPastTheBudgetThenRetry", Event::OkClick,
+                               [](sim::SimulatedHost& host) {
+                                   host.InjectFault(RejectFor("Application.ZoomScaled", kRetryLater, 9000ms));
+                               },
+                               MessageAnswer::Retry, 4500ms, 5000ms, "Application.ZoomScaled", 1, true},
+                      WaitCase{"OkHungThenCancel", Event::OkClick, [](sim::SimulatedHost& host) { host.Hang(20s); },
+                               MessageAnswer::Cancel, 5000ms, 5000ms, "Application.ZoomScaled", 0, false},
+                      WaitCase{"OkHungThenRetryWaitsOnTheSameCall", Event::OkClick,
+                               [](sim::SimulatedHost& host) { host.Hang(8s); }, MessageAnswer::Retry, 5000ms, 5000ms,
+                               "Document.ActiveSpace", 1, true},
+                      WaitCase{"OkSlowCallsThatAnswerNeverAsk", Event::OkClick,
+                               [](sim::SimulatedHost& host) {
+                                   host.SetSlowCall("Document.ActiveSpace", 4s);
+                                   host.SetSlowCall("Application.ZoomScaled", 4s);
+                               },
+                               MessageAnswer::Cancel, std::nullopt, std::nullopt, "Application.ZoomScaled", 1, true},
+                      WaitCase{"LoadHungThenCancelEndsWithoutNotRunning", Event::Load,
+                               [](sim::SimulatedHost& host) { host.Hang(20s); }, MessageAnswer::Cancel, 5000ms, 5000ms,
+                               "Application.ZoomExtents", 0, true},
+                      WaitCase{"NextVPortRegenPastTheBudgetThenRetryRegeneratesOnce", Event::NextViewportClick,
+                               [](sim::SimulatedHost& host) { host.SetSlowCall("Document.Regen", 7s); },
+                               MessageAnswer::Retry, 5000ms, 5000ms, "Document.Regen", 1, false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // While an action waits, the window keeps dispatching: a click that reaches
@@ -147,20 +148,19 @@ TEST(ActionInFlight, StartsNoSecondHostAction) {
     window.Loaded();
     window.controls.selectedRow = 9;
     window.controls.transparentState = ui::kChecked;
-    std::vector<EventOutcome> duringAction;
+    std::vector<int> endsAfterEach;
     window.host->onCall = [&](const sim::JournalEntry&) {
         window.host->onCall = nullptr;
         for (const Event event : {Event::OkClick, Event::RowApplied, Event::CurrentScaleClick, Event::NextViewportClick,
                                   Event::Load, Event::ScaleSystemChosen, Event::TransparentClick, Event::ExitClick}) {
-            duringAction.push_back(window.RaiseAlone(event, 2));
+            window.RaiseAlone(event, 2);
+            endsAfterEach.push_back(window.controls.ends);
         }
     };
     window.Raise(Event::OkClick);
 
-    const std::vector<EventOutcome> expected{EventOutcome::Running, EventOutcome::Running, EventOutcome::Running,
-                                             EventOutcome::Running, EventOutcome::Running, EventOutcome::Running,
-                                             EventOutcome::Running, EventOutcome::Ended};
-    EXPECT_EQ(duringAction, expected);
+    const std::vector<int> onlyExitEnds{0, 0, 0, 0, 0, 0, 0, 1};
+    EXPECT_EQ(endsAfterEach, onlyExitEnds);
     EXPECT_EQ(window.host->JournalText(), plain.host->JournalText()) << "a second host action ran";
     const std::vector<std::pair<ui::NativeWindow, std::uint8_t>> translucent{{ui::NativeWindow::Main, 186},
                                                                              {ui::NativeWindow::List, 100}};
@@ -178,16 +178,21 @@ TEST(Ticks, NeverWaitAndAreSkippedWhileTheHostThreadIsBusy) {
     window.host->Hang(20s);
     const auto start = window.thread.Now();
 
-    EXPECT_EQ(window.RaiseAlone(Event::TimerTick), EventOutcome::Running);
+    window.RaiseAlone(Event::TimerTick);
+
+    EXPECT_FALSE(window.Ended());
     EXPECT_EQ(window.thread.Now(), start) << "the tick waited";
-    EXPECT_EQ(window.RaiseAlone(Event::HostAnswer), EventOutcome::Running);
+    window.RaiseAlone(Event::HostAnswer);
+    EXPECT_FALSE(window.Ended());
     EXPECT_EQ(window.form->Document().get(), loaded) << "an answer was used before it came";
     window.thread.Advance(1s);
-    EXPECT_EQ(window.RaiseAlone(Event::TimerTick), EventOutcome::Running);
+    window.RaiseAlone(Event::TimerTick);
+    EXPECT_FALSE(window.Ended());
     EXPECT_EQ(window.host->Journal().size(), 2u) << "a tick did not skip: " << window.host->JournalText();
 
     window.thread.Advance(20s);
-    EXPECT_EQ(window.RaiseAlone(Event::HostAnswer), EventOutcome::Running);
+    window.RaiseAlone(Event::HostAnswer);
+    EXPECT_FALSE(window.Ended());
     EXPECT_NE(window.form->Document().get(), loaded);
     EXPECT_NE(window.form->Document(), nullptr);
     EXPECT_TRUE(window.controls.boxes.empty());

@@ -47,15 +47,23 @@ TEST(HostFacts, MSpaceNeedsPaperSpaceAndAFloatingViewportOn) {
 
 // Zooms act on the current view only; a locked viewport passes them to the sheet.
 TEST(HostFacts, ZoomsActOnTheCurrentView) {
+    const SimView zoomedTwice{2, 0.25};  // to the extents, then by a quarter
     const struct {
         const char* state;
         const char* activeFlags;
-        std::string view;
-    } cases[] = {{"space model\nmspace on\n", "", "model"},
-                 {"space paper\n", "", "sheet"},
-                 {"space paper\nmspace on\n", "", "viewport 2"},
-                 {"space paper\nmspace on\n", " locked", "sheet"}};
+        const char* view;
+        double scaleAfterExtents;  // the floating viewport's
+        double scaleAfterZoom;
+        SimView sheet;
+        SimView model;
+    } cases[] = {
+        {"space model\nmspace on\n", "", "model", 0.5, 0.5, {}, zoomedTwice},
+        {"space paper\n", "", "sheet", 0.5, 0.5, zoomedTwice, {}},
+        {"space paper\nmspace on\n", "", "viewport 2", 1.0 / 7, 0.25, {}, {}},
+        {"space paper\nmspace on\n", " locked", "sheet", 0.5, 0.5, zoomedTwice, {}},
+    };
     for (const auto& test : cases) {
+        SCOPED_TRACE(test.view);
         auto host = SimulatedHost::FromScenario(
             std::string(test.state) + "extents 1/7\nviewport 1\nviewport 0.5 active" + test.activeFlags + "\n");
         auto application = host->ApplicationObject();
@@ -63,12 +71,11 @@ TEST(HostFacts, ZoomsActOnTheCurrentView) {
         const double afterExtents = host->ActiveDocumentState().paperSpace[1].customScale;
         application->ZoomScaled(0.25, 2);
         const auto& drawing = host->ActiveDocumentState();
-        const bool viewport = test.view == "viewport 2";
         EXPECT_EQ(host->Journal()[1].view, test.view);
-        EXPECT_EQ(afterExtents, viewport ? 1.0 / 7 : 0.5);
-        EXPECT_EQ(drawing.paperSpace[1].customScale, viewport ? 0.25 : 0.5);
-        EXPECT_EQ(drawing.sheetView, (test.view == "sheet" ? SimView{2, 0.25} : SimView{}));
-        EXPECT_EQ(drawing.modelView, (test.view == "model" ? SimView{2, 0.25} : SimView{}));
+        EXPECT_EQ(afterExtents, test.scaleAfterExtents);
+        EXPECT_EQ(drawing.paperSpace[1].customScale, test.scaleAfterZoom);
+        EXPECT_EQ(drawing.sheetView, test.sheet);
+        EXPECT_EQ(drawing.modelView, test.model);
         EXPECT_THROW(application->ZoomScaled(0.0, 2), Failure);
         EXPECT_THROW(application->ZoomScaled(1, 7), Failure);
     }
