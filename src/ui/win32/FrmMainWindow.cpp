@@ -312,7 +312,6 @@ void FrmMainWindow::ClearRows() {
 }
 
 void FrmMainWindow::AddRow(std::int32_t position, const RowTexts& texts) {
-    if (position < 1) throw Failure(status::kInvalidArgument, "Row positions start at 1.");
     std::wstring label = win::Utf16FromUtf8(texts[0]);
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -358,9 +357,6 @@ void FrmMainWindow::EndRowChanges() noexcept {
 
 void FrmMainWindow::CheckOption(int index) {
     const HWND chosen = Control(Event::ScaleSystemChosen, index);
-    if (chosen == nullptr) {
-        throw Failure(status::kInvalidArgument, "There is no option button " + std::to_string(index) + ".");
-    }
     // BM_SETCHECK raises no click: FrmMain shows the system itself.
     for (const ControlDesign& design : kControls) {
         if (design.event != Event::ScaleSystemChosen) continue;
