@@ -19,6 +19,7 @@
 
 #include "PlainWindowClass.h"
 #include "catalog/ScaleCatalog.h"
+#include "win/ComApartment.h"
 #include "win/Utf16.h"
 
 namespace {
@@ -220,7 +221,9 @@ HWND CreateFilledWindow(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) return kComFailed;
+    // Declared first, so the host's objects are released before it is left.
+    const vantrel::win::ComApartment apartment;
+    if (!apartment.Entered()) return kComFailed;
     Host host;
     if (const int failed = Load(host); failed != 0) return failed;
     const HWND window = CreateFilledWindow(instance);

@@ -183,8 +183,8 @@ struct StartupRun {
 // Vantrel, the floor and the empty window, one after the other. Vantrel and
 // the floor each meet a simcad of their own, just started with the sample
 // sheet, so that each finds the drawing in model space as the sheet has it,
-// not as the other's load left it; the empty window starts beside a simcad
-// too, as it always has.
+// not as the other's load left it. The empty window starts while the floor's
+// simcad still runs, so that all three start beside a running host.
 std::optional<StartupRun> StartupOnce(const Options& options, int run) {
     const std::wstring name = L"startup-" + std::to_wstring(run);
     StartupRun result;

@@ -16,7 +16,6 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -28,6 +27,8 @@
 #include "Journal.h"
 #include "Registration.h"
 #include "SimcadProtocol.h"
+#include "base/Hex.h"
+#include "win/ComApartment.h"
 #include "win/Utf16.h"
 
 namespace {
@@ -229,9 +230,7 @@ int Run(const std::vector<std::wstring>& arguments) {
             if (std::chrono::steady_clock::now() >= deadline || !Pump(200)) break;
         }
         if (FAILED(result)) {
-            wchar_t code[16];
-            std::swprintf(code, std::size(code), L"0x%08lX", static_cast<unsigned long>(result));
-            Complain(std::wstring(L"RegisterActiveObject failed: ") + code);
+            Complain(L"RegisterActiveObject failed: " + vantrel::win::Utf16FromUtf8(vantrel::HexStatus(result)));
             DestroyWindow(window);
             return kNotRegistered;
         }
@@ -268,11 +267,10 @@ int main() {
     for (int i = 0; i < count; ++i) arguments.emplace_back(raw[i]);
     LocalFree(raw);
 
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    const vantrel::win::ComApartment apartment;
+    if (!apartment.Entered()) {
         Complain(L"COM could not be initialised");
         return kNotRegistered;
     }
-    const int code = Run(arguments);
-    CoUninitialize();
-    return code;
+    return Run(arguments);
 }
