@@ -169,6 +169,26 @@ TEST(ActionInFlight, StartsNoSecondHostAction) {
     EXPECT_TRUE(window.controls.boxes.empty());
 }
 
+// A tick's answer that arrives while an action is in flight is dropped: the
+// action keeps the document it started on, and the next tick asks again.
+TEST(Ticks, AnAnswerThatArrivesDuringAnActionIsDropped) {
+    TestWindow window(std::string(kSheetScenario) + "document Other\nspace paper\nviewport 1\n");
+    window.Loaded();
+    const host::Document* loaded = window.form->Document().get();
+    window.host->activeDocument = 1;
+    window.host->SetSlowCall("Application.ActiveDocument", 2s);
+    window.RaiseAlone(Event::TimerTick);
+    window.host->onCall = [&](const sim::JournalEntry& entry) {
+        if (entry.call == "Application.ZoomScaled") {
+            window.RaiseAlone(Event::HostAnswer);
+        }
+    };
+    window.controls.selectedRow = 9;
+    window.RaiseAlone(Event::RowApplied);
+    EXPECT_EQ(window.form->Document().get(), loaded);
+    EXPECT_TRUE(window.controls.boxes.empty());
+}
+
 // A tick posts its attach and returns at once; while the host thread is on
 // it, later ticks are skipped; the answer, once it comes, is the attachment.
 TEST(Ticks, NeverWaitAndAreSkippedWhileTheHostThreadIsBusy) {
