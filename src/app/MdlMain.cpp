@@ -6,7 +6,7 @@
 
 #include "host/HostLink.h"
 #include "host/com/ComHostThread.h"
-#include "host/com/ComObjects.h"
+#include "host/com/ComHostLocator.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
 

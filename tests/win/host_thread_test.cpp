@@ -16,7 +16,7 @@
 
 #include "host/HostLink.h"
 #include "host/com/ComHostThread.h"
-#include "host/com/ComObjects.h"
+#include "host/com/ComHostModel.h"
 #include "win/ComObject.h"
 
 namespace vantrel::host::com {

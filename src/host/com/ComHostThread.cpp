@@ -6,7 +6,7 @@
 #include <chrono>
 #include <utility>
 
-#include "host/com/DispatchInvoke.h"
+#include "host/com/ComFailures.h"
 #include "win/ComObject.h"
 
 namespace vantrel::host::com {
