@@ -174,7 +174,7 @@ private:
         if (FAILED(instance.As(&fresh.object))) return std::nullopt;
         try {
             const std::int64_t window =
-                ToInt64(Invoke(*session_, *fresh.object.Get(), kApplicationType, L"HWND", CallKind::kGet));
+                ToInt64(Invoke(*session_, *fresh.object.Get(), kApplicationType, L"HWND", CallKind::Get));
             fresh.mainWindow = static_cast<std::uint32_t>(window);
         } catch (const Failure&) {
             return std::nullopt;

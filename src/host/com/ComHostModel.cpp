@@ -38,22 +38,22 @@ public:
         : object_(std::move(object)), type_(std::move(type)), session_(std::move(session)) {}
 
     std::string ObjectName() override {
-        std::string name = ToString(Invoke(*session_, Object(), kObjectType, L"ObjectName", CallKind::kGet));
+        std::string name = ToString(Invoke(*session_, Object(), kObjectType, L"ObjectName", CallKind::Get));
         if (type_.empty()) type_ = name;
         return name;
     }
 
     double CustomScale() override {
-        return ToDouble(Invoke(*session_, Object(), type_, L"CustomScale", CallKind::kGet));
+        return ToDouble(Invoke(*session_, Object(), type_, L"CustomScale", CallKind::Get));
     }
 
     bool DisplayLocked() override {
-        return ToInt(Invoke(*session_, Object(), type_, L"DisplayLocked", CallKind::kGet)) != 0;
+        return ToInt(Invoke(*session_, Object(), type_, L"DisplayLocked", CallKind::Get)) != 0;
     }
 
     void Display(bool on) override {
         const Variant value = Variant::Bool(on);
-        Invoke(*session_, Object(), type_, L"Display", CallKind::kMethod, {&value});
+        Invoke(*session_, Object(), type_, L"Display", CallKind::Method, {&value});
     }
 
     [[nodiscard]] IDispatch* Dispatch() const noexcept { return object_.Get(); }
@@ -172,15 +172,15 @@ public:
 
     void Regen(int which) override {
         const Variant value = Variant::Int(which);
-        Invoke(*session_, *object_.Get(), kDocumentType, L"Regen", CallKind::kMethod, {&value});
+        Invoke(*session_, *object_.Get(), kDocumentType, L"Regen", CallKind::Method, {&value});
     }
 
 private:
     Variant Get(std::wstring_view member) {
-        return Invoke(*session_, *object_.Get(), kDocumentType, member, CallKind::kGet);
+        return Invoke(*session_, *object_.Get(), kDocumentType, member, CallKind::Get);
     }
     void Put(std::wstring_view member, const Variant& value) {
-        Invoke(*session_, *object_.Get(), kDocumentType, member, CallKind::kPut, {&value});
+        Invoke(*session_, *object_.Get(), kDocumentType, member, CallKind::Put, {&value});
     }
 
     ComPtr<IDispatch> object_;
@@ -193,18 +193,18 @@ public:
         : object_(std::move(object)), session_(std::move(session)) {}
 
     std::shared_ptr<Document> ActiveDocument() override {
-        const Variant result = Invoke(*session_, *object_.Get(), kApplicationType, L"ActiveDocument", CallKind::kGet);
+        const Variant result = Invoke(*session_, *object_.Get(), kApplicationType, L"ActiveDocument", CallKind::Get);
         return WrapDocument(RequireObject(result, "ActiveDocument is not a document"), session_);
     }
 
     void ZoomExtents() override {
-        Invoke(*session_, *object_.Get(), kApplicationType, L"ZoomExtents", CallKind::kMethod);
+        Invoke(*session_, *object_.Get(), kApplicationType, L"ZoomExtents", CallKind::Method);
     }
 
     void ZoomScaled(double scale, int scaleType) override {
         const Variant value = Variant::Double(scale);
         const Variant type = Variant::Int(scaleType);
-        Invoke(*session_, *object_.Get(), kApplicationType, L"ZoomScaled", CallKind::kMethod, {&value, &type});
+        Invoke(*session_, *object_.Get(), kApplicationType, L"ZoomScaled", CallKind::Method, {&value, &type});
     }
 
 private:

@@ -88,11 +88,11 @@ std::optional<Variant> Call(IDispatch& object, DISPID id, WORD flags, std::initi
 
 WORD FlagsFor(CallKind kind) {
     switch (kind) {
-        case CallKind::kGet:
+        case CallKind::Get:
             return DISPATCH_PROPERTYGET;
-        case CallKind::kPut:
+        case CallKind::Put:
             return DISPATCH_PROPERTYPUT;
-        case CallKind::kMethod:
+        case CallKind::Method:
             break;
     }
     return DISPATCH_METHOD;

@@ -37,7 +37,7 @@ struct ComSession {
     DispIdCache dispIds;
 };
 
-enum class CallKind { kGet, kPut, kMethod };
+enum class CallKind { Get, Put, Method };
 
 // Calls member `member` of `object`. `type` names the object's type for the
 // DISPID cache; an empty type is looked up on every call. Arguments are given
