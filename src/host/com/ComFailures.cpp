@@ -30,7 +30,7 @@ std::string StatusText(HRESULT hr) {
     return win::Utf8FromUtf16(text);
 }
 
-Failure FailureFromStatus(HRESULT hr) { return Failure(hr, StatusText(hr)); }
+Failure FailureFromStatus(HRESULT hr) { return {hr, StatusText(hr)}; }
 
 HRESULT HresultFromWCode(WORD code) noexcept {
     constexpr auto kFirst = static_cast<HRESULT>(0x80040200);  // FACILITY_ITF, after the system's own codes
@@ -41,9 +41,9 @@ HRESULT HresultFromWCode(WORD code) noexcept {
 Failure FailureFromException(HRESULT hr, const EXCEPINFO& info) {
     const HRESULT number = EffectiveStatus(hr, info);
     if (hr == DISP_E_EXCEPTION && ::SysStringLen(info.bstrDescription) != 0) {
-        return Failure(number, Utf8FromBstr(info.bstrDescription));
+        return {number, Utf8FromBstr(info.bstrDescription)};
     }
-    return Failure(number, StatusText(number));
+    return {number, StatusText(number)};
 }
 
 }  // namespace vantrel::host::com

@@ -153,10 +153,10 @@ private:
         known_ = std::move(known);
         const std::optional<std::size_t> front = host::FrontInstance(windows, WindowsInZOrder());
         if (!front) return nullptr;
-        for (const KnownInstance& instance : known_) {
-            if (instance.mainWindow == *windows[*front]) return instance.object;
-        }
-        return nullptr;
+        const auto inFront = std::find_if(known_.begin(), known_.end(), [&](const KnownInstance& instance) {
+            return instance.mainWindow == *windows[*front];
+        });
+        return inFront == known_.end() ? nullptr : inFront->object;
     }
 
     // The instance with its main window; an instance met for the first time
@@ -165,11 +165,12 @@ private:
     std::optional<KnownInstance> Known(const ComPtr<IUnknown>& instance) {
         ComPtr<IUnknown> identity;
         if (!instance || FAILED(instance.As(&identity))) return std::nullopt;
-        for (const KnownInstance& known : known_) {
-            // The objects' identities, by pointer: the same instance gives the
-            // same IUnknown.
-            if (known.identity.Get() == identity.Get()) return known;
-        }
+        // The objects' identities, by pointer: the same instance gives the
+        // same IUnknown.
+        const auto met = std::find_if(known_.begin(), known_.end(), [&](const KnownInstance& known) {
+            return known.identity.Get() == identity.Get();
+        });
+        if (met != known_.end()) return *met;
         KnownInstance fresh{identity, nullptr, 0};
         if (FAILED(instance.As(&fresh.object))) return std::nullopt;
         try {

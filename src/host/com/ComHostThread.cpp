@@ -28,9 +28,6 @@ public:
     }
     DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return kCancelCall; }
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
-
-private:
-    ~HostThreadFilter() override = default;
 };
 
 // Keyboard and mouse input in a window's client area: what an action in

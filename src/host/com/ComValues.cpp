@@ -8,7 +8,7 @@ namespace {
 // Converts a plain value; objects are refused rather than asked for their
 // default property, and empty or null results are not read as 0 or "".
 Variant Converted(const Variant& value, VARTYPE to) {
-    const VARTYPE base = static_cast<VARTYPE>(value.Type() & VT_TYPEMASK);
+    const auto base = static_cast<VARTYPE>(value.Type() & VT_TYPEMASK);
     if ((value.Type() & VT_ARRAY) != 0 || base == VT_EMPTY || base == VT_NULL || base == VT_DISPATCH ||
         base == VT_UNKNOWN || base == VT_VARIANT || base == VT_ERROR) {
         throw FailureFromStatus(DISP_E_TYPEMISMATCH);

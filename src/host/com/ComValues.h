@@ -44,7 +44,7 @@ public:
     VARIANT* Out() noexcept;
 
 private:
-    VARIANT value_;
+    VARIANT value_{};
 };
 
 // A result as a double, an int or a string, through VariantChangeType.
