@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "host/HostLink.h"
+#include "host/com/ComHostLocator.h"
 #include "host/com/ComHostThread.h"
-#include "host/com/ComObjects.h"
 #include "ui/FrmMain.h"
 #include "ui/win32/FrmMainWindow.h"
 

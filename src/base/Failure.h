@@ -55,7 +55,7 @@ inline constexpr std::string_view kObjectNotSetText = "AutoCAD gave no drawing o
 }  // namespace error
 
 // A reference that holds no object, used as if it held one.
-inline Failure ObjectNotSet() { return Failure(error::kObjectNotSet, std::string(error::kObjectNotSetText)); }
+inline Failure ObjectNotSet() { return {error::kObjectNotSet, std::string(error::kObjectNotSetText)}; }
 
 // A host that is only busy (it rejects calls for now) is still there.
 constexpr bool IsBusyStatus(std::int32_t number) noexcept {

@@ -66,6 +66,7 @@ public:
     }
 };
 
+// The end of an enumeration (nullptr) stays the end.
 std::shared_ptr<Entity> LinkEntity(HostLink& link, std::shared_ptr<Entity> entity) {
     return entity ? std::make_shared<LinkedEntity>(link, std::move(entity)) : nullptr;
 }
@@ -87,8 +88,7 @@ public:
     std::unique_ptr<EntityEnumerator> Enumerate() override {
         const auto call = Make(
             [](HostCall& c) { c.found = std::shared_ptr<EntityEnumerator>(Target<EntityCollection>(c).Enumerate()); });
-        std::shared_ptr<EntityEnumerator> items = Found<EntityEnumerator>(*call);
-        return items ? std::make_unique<LinkedEnumerator>(link_, std::move(items)) : nullptr;
+        return std::make_unique<LinkedEnumerator>(link_, Found<EntityEnumerator>(*call));
     }
 };
 
@@ -151,8 +151,7 @@ public:
     }
     std::shared_ptr<EntityCollection> PaperSpace() override {
         const auto call = Make([](HostCall& c) { c.found = Target<Document>(c).PaperSpace(); });
-        std::shared_ptr<EntityCollection> items = Found<EntityCollection>(*call);
-        return items ? std::make_shared<LinkedCollection>(link_, std::move(items)) : nullptr;
+        return std::make_shared<LinkedCollection>(link_, Found<EntityCollection>(*call));
     }
     void Regen(int which) override {
         auto call = CallTo([](HostCall& c) { Target<Document>(c).Regen(c.number); });
@@ -162,11 +161,11 @@ public:
 };
 
 std::shared_ptr<Application> LinkApplication(HostLink& link, std::shared_ptr<Application> application) {
-    return application ? std::make_shared<LinkedApplication>(link, std::move(application)) : nullptr;
+    return std::make_shared<LinkedApplication>(link, std::move(application));
 }
 
 std::shared_ptr<Document> LinkDocument(HostLink& link, std::shared_ptr<Document> document) {
-    return document ? std::make_shared<LinkedDocument>(link, std::move(document)) : nullptr;
+    return std::make_shared<LinkedDocument>(link, std::move(document));
 }
 
 class LinkedLocator final : public HostLocator {

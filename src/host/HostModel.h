@@ -2,6 +2,8 @@
 // document, the document's paper-space collection and the items in it. Every
 // operation can fail with vantrel::Failure. Objects are reference-counted
 // handles (shared_ptr); the window keeps only the application and document.
+// An object a call answers is never null: a host that has none fails the call
+// instead. Only the end of an enumeration is nullptr.
 #pragma once
 
 #include <memory>

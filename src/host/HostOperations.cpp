@@ -8,16 +8,6 @@
 namespace vantrel::host {
 namespace {
 
-// A host reference that holds no object fails as the platform's "not set"
-// instead of being dereferenced.
-template <class Pointer>
-auto& Require(const Pointer& object) {
-    if (!object) {
-        throw ObjectNotSet();
-    }
-    return *object;
-}
-
 bool IsViewport(Entity& item) { return item.ObjectName() == kViewportObjectName; }
 
 }  // namespace
@@ -25,13 +15,7 @@ bool IsViewport(Entity& item) { return item.ObjectName() == kViewportObjectName;
 Attachment Attach(HostLocator& locator) {
     Attachment attachment;
     attachment.application = locator.GetRunningApplication(kHostProgId);
-    if (!attachment.application) {
-        throw Failure(status::kUnavailable, "The host application is not running");
-    }
     attachment.document = attachment.application->ActiveDocument();
-    if (!attachment.document) {
-        throw Failure(status::kTypeMismatch, "not a document");
-    }
     return attachment;
 }
 
@@ -56,10 +40,7 @@ void PrepareDrawing(Document& document) {
         document.SetActiveSpace(kPaperSpace);
     }
     document.SetMSpace(false);
-    {
-        std::shared_ptr<Application> application = document.Application();
-        Require(application).ZoomExtents();
-    }
+    document.Application()->ZoomExtents();
     // Back to the viewport last active.
     document.SetMSpace(true);
 }
@@ -81,21 +62,14 @@ ZoomOutcome ZoomActiveViewport(Document& document, double factor) {
         }
         throw;
     }
-    {
-        std::shared_ptr<Entity> viewport = document.ActivePViewport();
-        if (Require(viewport).DisplayLocked()) {
-            return ZoomOutcome::ActiveViewportLocked;
-        }
+    if (document.ActivePViewport()->DisplayLocked()) {
+        return ZoomOutcome::ActiveViewportLocked;
     }
-    std::shared_ptr<Application> application = document.Application();
-    Require(application).ZoomScaled(factor, kScaledRelativeToPaper);
+    document.Application()->ZoomScaled(factor, kScaledRelativeToPaper);
     return ZoomOutcome::Zoomed;
 }
 
-double ActiveViewportScale(Document& document) {
-    std::shared_ptr<Entity> viewport = document.ActivePViewport();
-    return Require(viewport).CustomScale();
-}
+double ActiveViewportScale(Document& document) { return document.ActivePViewport()->CustomScale(); }
 
 void ActivateRandomViewport(Document& document, RandomSource& random) {
     // One pass over paper space: it also holds title-block lines, text and
@@ -103,9 +77,9 @@ void ActivateRandomViewport(Document& document, RandomSource& random) {
     // is asked once and the viewports are kept for the activation.
     std::vector<std::shared_ptr<Entity>> viewports;
     {
-        std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
-        const std::unique_ptr<EntityEnumerator> items = Require(paperSpace).Enumerate();
-        while (std::shared_ptr<Entity> item = Require(items).Next()) {
+        const std::shared_ptr<EntityCollection> paperSpace = document.PaperSpace();
+        const std::unique_ptr<EntityEnumerator> items = paperSpace->Enumerate();
+        while (std::shared_ptr<Entity> item = items->Next()) {
             if (IsViewport(*item)) {
                 viewports.push_back(std::move(item));
             }

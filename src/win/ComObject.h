@@ -13,8 +13,10 @@
 
 namespace vantrel::win {
 
+// Release deletes the object through this class: its destructor is virtual,
+// and protected so that nothing else deletes it.
 template <typename... Interfaces>
-class ComObject : public Interfaces... {
+class ComObject : public Interfaces... {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
     static_assert(sizeof...(Interfaces) > 0, "a COM object implements at least one interface");
     using FirstInterface = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 

@@ -12,7 +12,8 @@
 
 #include "base/Failure.h"
 #include "host/HostOperations.h"
-#include "host/com/ComObjects.h"
+#include "host/com/ComHostLocator.h"
+#include "host/com/ComHostModel.h"
 #include "win/ComObject.h"
 
 namespace vantrel::test {

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "host/HostLink.h"
+#include "host/com/ComHostModel.h"
 #include "host/com/ComHostThread.h"
-#include "host/com/ComObjects.h"
 #include "win/ComObject.h"
 
 namespace vantrel::host::com {

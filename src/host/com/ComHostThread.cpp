@@ -6,7 +6,7 @@
 #include <chrono>
 #include <utility>
 
-#include "host/com/DispatchInvoke.h"
+#include "host/com/ComFailures.h"
 #include "win/ComObject.h"
 
 namespace vantrel::host::com {
@@ -28,9 +28,6 @@ public:
     }
     DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return kCancelCall; }
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
-
-private:
-    ~HostThreadFilter() override = default;
 };
 
 // Keyboard and mouse input in a window's client area: what an action in

@@ -1,11 +1,12 @@
-// Owning wrappers for the two COM value types the host link passes around,
-// and a BSTR's text as UTF-8.
+// The values host calls pass and answer: an owning VARIANT, a BSTR's text as
+// UTF-8, and an answer read as the plain value the program wants.
 #pragma once
 
 #include <windows.h>
 
 #include <oleauto.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,7 +44,14 @@ public:
     VARIANT* Out() noexcept;
 
 private:
-    VARIANT value_;
+    VARIANT value_{};
 };
+
+// A result as a double, an int or a string, through VariantChangeType.
+// Objects, empty and null results fail with DISP_E_TYPEMISMATCH.
+double ToDouble(const Variant& value);
+int ToInt(const Variant& value);
+std::int64_t ToInt64(const Variant& value);
+std::string ToString(const Variant& value);
 
 }  // namespace vantrel::host::com

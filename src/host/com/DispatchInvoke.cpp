@@ -3,6 +3,9 @@
 #include <iterator>
 #include <vector>
 
+#include "host/com/ComFailures.h"
+#include "win/Utf16.h"
+
 namespace vantrel::host::com {
 
 namespace {
@@ -38,14 +41,6 @@ private:
     }
     EXCEPINFO info_;
 };
-
-// The status a call really reports: for an exception, the code inside it.
-HRESULT EffectiveStatus(HRESULT hr, const EXCEPINFO& info) {
-    if (hr != DISP_E_EXCEPTION) return hr;
-    if (info.scode != 0) return info.scode;
-    if (info.wCode != 0) return HresultFromWCode(info.wCode);
-    return hr;
-}
 
 std::pair<std::string, std::wstring> Key(std::string_view type, std::wstring_view member) {
     return {std::string(type), std::wstring(member)};
@@ -93,31 +88,14 @@ std::optional<Variant> Call(IDispatch& object, DISPID id, WORD flags, std::initi
 
 WORD FlagsFor(CallKind kind) {
     switch (kind) {
-        case CallKind::kGet:
+        case CallKind::Get:
             return DISPATCH_PROPERTYGET;
-        case CallKind::kPut:
+        case CallKind::Put:
             return DISPATCH_PROPERTYPUT;
-        case CallKind::kMethod:
+        case CallKind::Method:
             break;
     }
     return DISPATCH_METHOD;
-}
-
-Failure Mismatch() { return FailureFromStatus(DISP_E_TYPEMISMATCH); }
-
-// Converts a plain value; objects are refused rather than asked for their
-// default property, and empty or null results are not read as 0 or "".
-Variant Converted(const Variant& value, VARTYPE to) {
-    const VARTYPE base = static_cast<VARTYPE>(value.Type() & VT_TYPEMASK);
-    if ((value.Type() & VT_ARRAY) != 0 || base == VT_EMPTY || base == VT_NULL || base == VT_DISPATCH ||
-        base == VT_UNKNOWN || base == VT_VARIANT || base == VT_ERROR) {
-        throw Mismatch();
-    }
-    Variant converted;
-    const HRESULT hr =
-        ::VariantChangeType(converted.Out(), const_cast<VARIANT*>(&value.Get()), VARIANT_NOVALUEPROP, to);
-    if (FAILED(hr)) throw FailureFromStatus(hr);
-    return converted;
 }
 
 }  // namespace
@@ -148,47 +126,6 @@ Variant Invoke(ComSession& session, IDispatch& object, std::string_view type, st
 
 Variant InvokeId(IDispatch& object, DISPID id, WORD flags, std::initializer_list<const Variant*> arguments) {
     return std::move(*Call(object, id, flags, arguments, false));
-}
-
-std::string StatusText(HRESULT hr) {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text;
-    if (length != 0 && buffer != nullptr) text.assign(buffer, length);
-    if (buffer != nullptr) ::LocalFree(buffer);
-    const auto last = text.find_last_not_of(L" \t\r\n");
-    text.erase(last == std::wstring::npos ? 0 : last + 1);
-    if (text.empty()) return "Automation error";
-    return win::Utf8FromUtf16(text);
-}
-
-Failure FailureFromStatus(HRESULT hr) { return Failure(hr, StatusText(hr)); }
-
-HRESULT HresultFromWCode(WORD code) noexcept {
-    constexpr auto kFirst = static_cast<HRESULT>(0x80040200);  // FACILITY_ITF, after the system's own codes
-    constexpr auto kLast = static_cast<HRESULT>(0x8004FFFF);
-    return code >= 0xFE00 ? kLast : kFirst + code;
-}
-
-Failure FailureFromException(HRESULT hr, const EXCEPINFO& info) {
-    const HRESULT number = EffectiveStatus(hr, info);
-    if (hr == DISP_E_EXCEPTION && ::SysStringLen(info.bstrDescription) != 0) {
-        return Failure(number, Utf8FromBstr(info.bstrDescription));
-    }
-    return Failure(number, StatusText(number));
-}
-
-double ToDouble(const Variant& value) { return Converted(value, VT_R8).Get().dblVal; }
-
-int ToInt(const Variant& value) { return Converted(value, VT_I4).Get().lVal; }
-
-std::int64_t ToInt64(const Variant& value) { return Converted(value, VT_I8).Get().llVal; }
-
-std::string ToString(const Variant& value) {
-    const Variant text = Converted(value, VT_BSTR);
-    return Utf8FromBstr(text.Get().bstrVal);
 }
 
 }  // namespace vantrel::host::com

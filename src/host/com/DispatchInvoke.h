@@ -1,15 +1,14 @@
 // Late-bound calls on the host's IDispatch objects: one invoke helper for
-// property gets, property puts and method calls, the DISPID cache that makes
-// each call one round trip after the first, and the conversion of failures
-// into vantrel::Failure. Used on the host thread only: one attempt a call (a
-// call the host rejects is sent again by the host link, within its budget).
+// property gets, property puts and method calls, and the DISPID cache that
+// makes each call one round trip after the first. Used on the host thread
+// only: one attempt a call (a call the host rejects is sent again by the host
+// link, within its budget).
 #pragma once
 
 #include <windows.h>
 
 #include <oaidl.h>
 
-#include <cstdint>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -17,7 +16,6 @@
 #include <string_view>
 #include <utility>
 
-#include "base/Failure.h"
 #include "host/com/ComValues.h"
 
 namespace vantrel::host::com {
@@ -29,7 +27,6 @@ public:
     [[nodiscard]] std::optional<DISPID> Find(std::string_view type, std::wstring_view member) const;
     void Store(std::string_view type, std::wstring_view member, DISPID id);
     void Forget(std::string_view type, std::wstring_view member);
-    [[nodiscard]] std::size_t Size() const noexcept { return ids_.size(); }
 
 private:
     std::map<std::pair<std::string, std::wstring>, DISPID, std::less<>> ids_;
@@ -40,7 +37,7 @@ struct ComSession {
     DispIdCache dispIds;
 };
 
-enum class CallKind { kGet, kPut, kMethod };
+enum class CallKind { Get, Put, Method };
 
 // Calls member `member` of `object`. `type` names the object's type for the
 // DISPID cache; an empty type is looked up on every call. Arguments are given
@@ -51,26 +48,5 @@ Variant Invoke(ComSession& session, IDispatch& object, std::string_view type, st
 
 // The same by DISPID, with explicit DISPATCH_* flags (for _NewEnum).
 Variant InvokeId(IDispatch& object, DISPID id, WORD flags, std::initializer_list<const Variant*> arguments = {});
-
-// The text for a status code: the system's message, trimmed, or a short
-// fixed text when the system has none.
-std::string StatusText(HRESULT hr);
-
-// A failure for a status code with the system's text for it.
-Failure FailureFromStatus(HRESULT hr);
-
-// The conventional HRESULT for an EXCEPINFO that carries only a wCode.
-HRESULT HresultFromWCode(WORD code) noexcept;
-
-// A failure from what a call returned: the EXCEPINFO's scode or wCode and its
-// description when the call raised an exception, else the HRESULT.
-Failure FailureFromException(HRESULT hr, const EXCEPINFO& info);
-
-// A result as a double, an int or a string, through VariantChangeType.
-// Objects, empty and null results fail with DISP_E_TYPEMISMATCH.
-double ToDouble(const Variant& value);
-int ToInt(const Variant& value);
-std::int64_t ToInt64(const Variant& value);
-std::string ToString(const Variant& value);
 
 }  // namespace vantrel::host::com

@@ -1,7 +1,7 @@
 // The host model's objects over late-bound IDispatch, made and used on the
 // host thread only (the window reaches them through the host link). The
-// wrappers are exposed here so that the Windows tests can put them over
-// objects of their own.
+// wrappers are exposed here so that the locator and the Windows tests can put
+// them over objects of their own.
 #pragma once
 
 #include <windows.h>
@@ -23,24 +23,12 @@ namespace vantrel::host::com {
 // ObjectName once it is known.
 inline constexpr std::string_view kApplicationType = "AcadApplication";
 inline constexpr std::string_view kDocumentType = "AcadDocument";
-inline constexpr std::string_view kPaperSpaceType = "AcadPaperSpace";
 inline constexpr std::string_view kObjectType = "AcadObject";
-
-// Items fetched from the host per IEnumVARIANT::Next call.
-inline constexpr ULONG kEnumerationBatch = 64;
 
 std::shared_ptr<Application> WrapApplication(Microsoft::WRL::ComPtr<IDispatch> object,
                                              std::shared_ptr<ComSession> session);
 std::shared_ptr<Document> WrapDocument(Microsoft::WRL::ComPtr<IDispatch> object, std::shared_ptr<ComSession> session);
 std::shared_ptr<EntityCollection> WrapEntityCollection(Microsoft::WRL::ComPtr<IDispatch> object,
                                                        std::shared_ptr<ComSession> session);
-
-// A locator whose objects share the given session (the DISPID cache). Its
-// objects, and the locator itself, are used on the host thread only.
-std::unique_ptr<HostLocator> CreateComHostLocator(std::shared_ptr<ComSession> session);
-
-// The host object behind an entity of this link; nullptr for an entity of
-// another host model or an item that was not an object.
-IDispatch* DispatchOf(Entity& entity) noexcept;
 
 }  // namespace vantrel::host::com
