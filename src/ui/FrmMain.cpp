@@ -79,27 +79,28 @@ private:
 FrmMain::FrmMain(Controls& controls, host::HostLink& link) : controls_(controls), link_(link) {}
 
 void FrmMain::Raise(Event event, int index) {
-    // The one event table: each event's handler, the name a failure that no
-    // guard catches is reported under, and whether it starts a host action.
+    // The one event table.
     struct EventHandler {
         Event event;
-        std::string_view name;
         bool hostAction;
+        std::string_view name;
         void (*run)(FrmMain& form, int eventIndex);
     };
+    // Each row: the event, whether it starts a host action, the name a
+    // failure that no guard catches is reported under, and the handler.
     static constexpr EventHandler kEventTable[] = {
-        {Event::Load, "Form_Load", true, [](FrmMain& form, int) { form.Load(); }},
-        {Event::ScaleSystemChosen, "Option1_Click", false,
+        {Event::Load, true, "Form_Load", [](FrmMain& form, int) { form.Load(); }},
+        {Event::ScaleSystemChosen, false, "Option1_Click",
          [](FrmMain& form, int system) { form.ShowScaleSystem(static_cast<std::size_t>(system)); }},
-        {Event::OkClick, "CmdOK_Click", true, [](FrmMain& form, int) { form.ZoomAndClose(); }},
-        {Event::ExitClick, "CmdExit_Click", false, [](FrmMain&, int) { Close(); }},
-        {Event::CurrentScaleClick, "CmdGetscale_Click", true, [](FrmMain& form, int) { form.ShowCurrentScale(); }},
-        {Event::NextViewportClick, "CmdNext_Click", true, [](FrmMain& form, int) { form.ActivateNextViewport(); }},
-        {Event::TransparentClick, "ChkTransparent_Click", false, [](FrmMain& form, int) { form.ApplyTransparency(); }},
-        {Event::RowApplied, "LVscales_DblClick", true, [](FrmMain& form, int) { form.ZoomToSelectedScale(); }},
-        {Event::TimerTick, "Timer1_Timer", false, [](FrmMain& form, int) { form.OnTimer(); }},
-        {Event::Close, "Form_Unload", false, [](FrmMain&, int) { Close(); }},
-        {Event::HostAnswer, "Timer1_Timer", false, [](FrmMain& form, int) { form.TakeHostAnswers(); }},
+        {Event::OkClick, true, "CmdOK_Click", [](FrmMain& form, int) { form.ZoomAndClose(); }},
+        {Event::ExitClick, false, "CmdExit_Click", [](FrmMain&, int) { Close(); }},
+        {Event::CurrentScaleClick, true, "CmdGetscale_Click", [](FrmMain& form, int) { form.ShowCurrentScale(); }},
+        {Event::NextViewportClick, true, "CmdNext_Click", [](FrmMain& form, int) { form.ActivateNextViewport(); }},
+        {Event::TransparentClick, false, "ChkTransparent_Click", [](FrmMain& form, int) { form.ApplyTransparency(); }},
+        {Event::RowApplied, true, "LVscales_DblClick", [](FrmMain& form, int) { form.ZoomToSelectedScale(); }},
+        {Event::TimerTick, false, "Timer1_Timer", [](FrmMain& form, int) { form.OnTimer(); }},
+        {Event::Close, false, "Form_Unload", [](FrmMain&, int) { Close(); }},
+        {Event::HostAnswer, false, "Timer1_Timer", [](FrmMain& form, int) { form.TakeHostAnswers(); }},
     };
     const auto* const found = std::find_if(std::begin(kEventTable), std::end(kEventTable),
                                            [event](const EventHandler& handler) { return handler.event == event; });

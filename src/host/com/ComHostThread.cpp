@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "host/com/ComFailures.h"
+#include "win/ComApartment.h"
 #include "win/ComObject.h"
 
 namespace vantrel::host::com {
@@ -149,9 +150,9 @@ DWORD ComHostThread::Serve() {
     // Should COM not start here, the steps still run: their calls fail as
     // COM's do without an apartment, and the attach says the host is not
     // running.
-    const HRESULT apartment = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const win::ComApartment apartment;
     Microsoft::WRL::ComPtr<IMessageFilter> previous;
-    if (SUCCEEDED(apartment)) ::CoRegisterMessageFilter(CreateHostThreadFilter().Get(), &previous);
+    if (apartment.Entered()) ::CoRegisterMessageFilter(CreateHostThreadFilter().Get(), &previous);
 
     for (;;) {
         for (;;) {
@@ -184,10 +185,7 @@ DWORD ComHostThread::Serve() {
             ::DispatchMessageW(&message);
         }
     }
-    if (SUCCEEDED(apartment)) {
-        ::CoRegisterMessageFilter(previous.Get(), nullptr);
-        ::CoUninitialize();
-    }
+    if (apartment.Entered()) ::CoRegisterMessageFilter(previous.Get(), nullptr);
     return 0;
 }
 

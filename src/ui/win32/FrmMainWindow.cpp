@@ -240,14 +240,14 @@ void FrmMainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 void FrmMainWindow::CreateControls() {
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
     // Each control is made in its place: moving it there afterwards would cost
     // a round of window-manager work per control at every start.
     const WindowLayout layout = ComputeLayout(dpi_);
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const ControlDesign& design = kControls[i];
         const Box& box = layout.controls[i];
-        const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i));
+        const INT_PTR id = kFirstControlId + static_cast<INT_PTR>(i);
         const std::wstring caption = win::Utf16FromUtf8(design.caption);
         controls_[i] =
             CreateWindowExW(design.exStyle, design.windowClass, caption.c_str(), design.style, box.left, box.top,
