@@ -13,7 +13,7 @@
 
 namespace vantrel::host {
 
-inline constexpr std::string_view kHostProgId = "autocad.application";
+inline constexpr std::string_view kHostProgId = "AutoCAD.Application";
 
 struct Attachment {
     std::shared_ptr<Application> application;

@@ -39,7 +39,7 @@ constexpr std::int32_t kHostNoActiveViewport = StatusCode(0x80210051);   // Acti
 constexpr std::int32_t kHostViewportNotUsable = StatusCode(0x80210052);  // ActivePViewport write
 constexpr std::int32_t kHostInvalidInput = StatusCode(0x80210064);       // an argument out of range
 constexpr std::int32_t kHostObjectErased = StatusCode(0x80210065);       // an item no longer in the drawing
-constexpr std::string_view kHostProgId = "autocad.application";
+constexpr std::string_view kHostProgId = "AutoCAD.Application";
 constexpr std::string_view kNoDocumentText = "Failed to get the Document object";
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
