@@ -95,15 +95,17 @@ bool ReleasedOn(const StubApplication& stub, DWORD threadId) {
 // What the test's window was handed by its thread's dispatch.
 struct Received {
     int posted = 0;  // WM_APP and after
-    int keys = 0;
-    int clicks = 0;
+    int ends = 0;    // the first and last keyboard and mouse messages
+    int clicks = 0;  // WM_LBUTTONDOWN
 };
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* received = reinterpret_cast<Received*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (received == nullptr) return DefWindowProcW(window, message, wParam, lParam);  // while it is made
     if (message >= WM_APP) ++received->posted;
-    if (message == WM_KEYDOWN) ++received->keys;
+    if (message == WM_KEYFIRST || message == WM_KEYLAST || message == WM_MOUSEFIRST || message == WM_MOUSELAST) {
+        ++received->ends;
+    }
     if (message == WM_LBUTTONDOWN) ++received->clicks;
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -161,7 +163,8 @@ TEST_F(HostThreadTest, WhileACallIsStuckTheWindowDispatchesAndCancelDropsTheLate
     }
     application->Hold();
     thread.SetWaitingWindow([](const MSG& message) { return message.message == WM_LBUTTONDOWN; }, nullptr);
-    PostMessageW(window, WM_KEYDOWN, VK_RETURN, 1);
+    const UINT dropped[] = {WM_KEYFIRST, WM_KEYLAST, WM_MOUSEFIRST, WM_MOUSELAST};
+    for (const UINT input : dropped) PostMessageW(window, input, 0, 0);
     PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     SetTimer(window, 1, 200, [](HWND target, UINT, UINT_PTR, DWORD) { PostMessageW(target, WM_APP, 0, 0); });
     int asked = 0;
@@ -182,7 +185,7 @@ TEST_F(HostThreadTest, WhileACallIsStuckTheWindowDispatchesAndCancelDropsTheLate
     EXPECT_EQ(asked, 1);
     EXPECT_GE(beforeAsked.posted, 15) << "the window's thread did not dispatch while the call was stuck";
     EXPECT_EQ(beforeAsked.clicks, 1);
-    EXPECT_EQ(beforeAsked.keys, 0);
+    EXPECT_EQ(beforeAsked.ends, 0);
     EXPECT_FALSE(thread.Idle());
     EXPECT_TRUE(link.Busy());
 
@@ -192,7 +195,7 @@ TEST_F(HostThreadTest, WhileACallIsStuckTheWindowDispatchesAndCancelDropsTheLate
     EXPECT_FALSE(link.Busy());
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    EXPECT_EQ(received.keys, 0) << "a key held back for later instead of dropped";
+    EXPECT_EQ(received.ends, 0) << "input held back for later instead of dropped";
 }
 
 // A tick's attach answers by a message to the window; then the outcome is delivered.
@@ -217,6 +220,17 @@ TEST_F(HostThreadTest, ABackgroundAttachAnswersByAMessageToTheWindow) {
     link.DeliverAnswers();
     EXPECT_TRUE(delivered);
     EXPECT_FALSE(link.Busy());
+}
+
+// The thread ends with its owner once it has run what was posted.
+TEST(ComHostThreadEnd, TheThreadEndsWithItsOwner) {
+    HANDLE handle = nullptr;
+    {
+        const ComHostThread thread;
+        handle = OpenThread(SYNCHRONIZE, FALSE, thread.ThreadId());
+    }
+    EXPECT_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);
+    CloseHandle(handle);
 }
 
 // The filter's verdicts, as IMessageFilter documents their values: every
