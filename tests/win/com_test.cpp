@@ -321,6 +321,12 @@ TEST(ComHostModel, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
          "_NewEnum METHOD|GET() -> result; Next(64); ids(ObjectName)", 0, "4 items"},
         {[](Host& t, auto& read) { read = t.Walk(3, E_OUTOFMEMORY); }, "_NewEnum METHOD|GET() -> result; Next(64)",
          status::kOutOfMemory, "Out of memory."},
+        // A collection without an enumerator, and one whose _NewEnum gives none.
+        {[](Host& t, auto& read) {
+             t.paperSpace->Renumber("_NewEnum");
+             read = t.Walk(3);
+         },
+         "DISPID -4 not found", status::kMemberNotFound, "Automation error"},
         {[](Host& t, auto& read) {
              t.paperSpace->Member("_NewEnum", Gives(Value(VT_EMPTY)));
              read = t.Walk(3);
