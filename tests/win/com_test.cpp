@@ -203,6 +203,7 @@ struct Host {
         document->Member("ActiveSpace", Gives(Value(VT_I4, 1)));
         document->Member("MSpace", Gives(Value(VT_EMPTY)));
         document->Member("ActivePViewport", Gives(Object(viewport)));
+        viewport->Member("DisplayLocked", Gives(Value(VT_BOOL, 0xFFFF)));  // VARIANT_TRUE
         IEnumVARIANT* items = paperSpace;
         paperSpace->Member("_NewEnum", Gives(Value(VT_UNKNOWN, reinterpret_cast<LONGLONG>(items))));
     }
@@ -230,7 +231,7 @@ struct Host {
     }
 
     // A pass over `count` paper-space items named AcDbLine0, AcDbLine1, ... (the second handed out as a plain
-    // IUnknown, the last of several not an object), each asked its name: how many it took, once every name read
+    // IUnknown, the last of several a number), each asked its name: how many it took, once every name read
     // is checked to be its item's, in order.
     std::string Walk(std::size_t count, HRESULT shortAnswer = S_FALSE, ULONG most = ~0UL) {
         paperSpace->shortAnswer = shortAnswer;
@@ -240,7 +241,8 @@ struct Host {
             lines.push_back(new Stub(false));
             lines.back()->Member("ObjectName", Gives(L"AcDbLine" + std::to_wstring(i)));
             if (i > 0 && i == count - 1) {
-                paperSpace->items.push_back(Value(VT_I4));
+                // A number, its VARIANT's other bytes still holding an object, as a reused VARIANT may.
+                paperSpace->items.push_back(Value(VT_I4, reinterpret_cast<LONGLONG>(lines.back())));
                 given.push_back(kNotAnObject);
             } else {
                 paperSpace->items.push_back(Object(lines.back(), i == 1 ? VT_UNKNOWN : VT_DISPATCH));
@@ -298,9 +300,12 @@ TEST(ComHostModel, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
          },
          "ids(ZoomExtents); ZoomExtents METHOD() -> result; DISPID 2 not found; ids(ZoomExtents); "
          "ZoomExtents METHOD() -> result"},
-        {[](Host& t, auto&) { t.Doc()->ActivePViewport()->DisplayLocked(); },
-         "ids(ActivePViewport); ActivePViewport GET() -> result; ids(DisplayLocked)", status::kUnknownName,
-         "Automation error (DisplayLocked)"},
+        {[](Host& t, auto& read) { read = std::to_string(t.Doc()->ActivePViewport()->DisplayLocked()); },
+         "ids(ActivePViewport); ActivePViewport GET() -> result; ids(DisplayLocked); DisplayLocked GET() -> result", 0,
+         "1"},
+        {[](Host& t, auto&) { t.Doc()->ActivePViewport()->CustomScale(); },
+         "ids(ActivePViewport); ActivePViewport GET() -> result; ids(CustomScale)", status::kUnknownName,
+         "Automation error (CustomScale)"},
         {[](Host& t, auto&) { t.Raise(0x8021003C, 0, L"No active document"); }, kZoomExtents, status::kNoActiveDocument,
          "No active document"},
         {[](Host& t, auto&) { t.Raise(0x80200001, 0, L"Bad \u00e9", true); },
