@@ -5,7 +5,6 @@
 // ProgID and CLSID and its application object in the running-object table.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <optional>
 #include <regex>
 #include <string>
@@ -93,8 +92,15 @@ struct Session {
         SelectRow(list, 7);
         return true;
     }
-    // Started, Metric's "1:50" selected, and then the host held by simcad's command; false when a step failed.
-    bool StartOnMetric150AndHold(const std::string& hold) { return Start() && SelectMetric150() && host.Send(hold); }
+    // The host held by simcad's command once the window is up with Metric's "1:50" selected, or before vantrel.exe
+    // starts so that the load meets it; then `button` clicked, if any. False when a step failed.
+    bool Hold(const std::string& command, bool windowFirst = true, const wchar_t* button = nullptr) {
+        if (windowFirst && !(Start() && SelectMetric150())) return false;
+        if (!host.Send(command)) return false;
+        if (!windowFirst && !Start(false)) return false;
+        if (button) Click(button);
+        return true;
+    }
     std::string AnswerBox() {  // the next box's text, once it is answered with OK; empty when none shows
         const HWND box = WaitForBox(app->Id());
         if (box == nullptr) return "";
@@ -114,15 +120,6 @@ struct Session {
         };
         WaitFor(boxOrEnd, timeout, 5ms);
         return box != nullptr ? BoxText(box) : "";
-    }
-    // After a refusal the window stays, attaching at its ticks with no box, and only the load zoomed.
-    void ExpectStays() {
-        const std::size_t seen = host.Calls().size();
-        const bool ticked =
-            WaitFor([&] { return host.Count("ActiveDocument() -> Document", seen) >= 2; }, kActionDeadline);
-        EXPECT_TRUE(ticked);
-        EXPECT_FALSE(MessageBoxOf(app->Id()));
-        EXPECT_EQ(host.Count("-> ok ["), 1u) << host.CallsText();
     }
     // After "Ok" the program ends with no box, `zoomed` having zoomed a viewport once: to 1:50.
     void ExpectEndsAfterOneZoomTo150(Simcad& zoomed) {
@@ -177,17 +174,9 @@ TEST(Manifest, AsksForCommonControls6AndPerMonitorV2AndNamesWindows8AmongItsSyst
     }
 }
 
-struct OkCase {
-    const char* name;
-    const char* move;     // the user's move in the host after the load, if any
-    const char* refusal;  // the box "Ok" shows instead of zooming, if any
-};
-
-class Ok : public ::testing::TestWithParam<OkCase> {};
-
 // The load, over before the window shows, zoomed the sheet once and nothing else: the active viewport (item 2)
-// kept its 1/4"=1'-0". "Ok" zooms it to 1:50 and ends; where there is none to zoom it says why, the window stays.
-TEST_P(Ok, AfterALoadThatZoomedOnlyTheSheetZoomsTheActiveViewportThenEndsOrSaysWhyNot) {
+// kept its 1/4"=1'-0". "Ok" zooms it to 1:50 and ends.
+TEST(Ok, AfterALoadThatZoomedOnlyTheSheetZoomsTheActiveViewportAndEnds) {
     Session session;
     const bool started = session.Start();
     ASSERT_TRUE(started);
@@ -195,27 +184,11 @@ TEST_P(Ok, AfterALoadThatZoomedOnlyTheSheetZoomsTheActiveViewportThenEndsOrSaysW
     EXPECT_EQ(session.host.Count("-> ok ["), 1u) << session.host.CallsText();
     const std::string readout = session.ReadScale();
     EXPECT_EQ(readout, kQuarterReadout);
-    if (GetParam().move) {
-        const bool moved = session.host.Send(std::string("user ") + GetParam().move);
-        ASSERT_TRUE(moved);
-    }
     const bool selected = session.SelectMetric150();
     ASSERT_TRUE(selected);
     session.Click(L"Ok");
-    if (!GetParam().refusal) {
-        session.ExpectEndsAfterOneZoomTo150(session.host);
-        return;
-    }
-    const std::string refusal = session.AnswerBox();
-    EXPECT_EQ(refusal, std::string("Vantrel: ") + GetParam().refusal) << session.host.CallsText();
-    session.ExpectStays();
+    session.ExpectEndsAfterOneZoomTo150(session.host);
 }
-
-INSTANTIATE_TEST_SUITE_P(WhereTheDrawingIs, Ok,
-                         ::testing::Values(OkCase{"InsideTheViewport", nullptr, nullptr},
-                                           OkCase{"LockedViewport", "lock 2",
-                                                  "The active viewport is locked. Unlock it to change its scale."}),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 // A Regen of a large sheet takes seconds while ticks come due: still one Regen, and no box.
 TEST(NextVPort, ActivatesAFloatingViewportPastTheTitleBlockThroughASlowRegen) {
@@ -282,7 +255,7 @@ struct HangCase {
     const char* name;
     int hangMs;             // the host hangs this long from before the user's step
     bool windowFirst;       // the window is up when the host hangs; else the hang meets the load
-    const wchar_t* button;  // clicked once the host hangs, with Metric's "1:50" selected; none: a tick meets it
+    const wchar_t* button;  // clicked once the host hangs; none: a tick meets it
     bool asks;              // the busy box shows, and is answered Cancel; else the end comes 1.5 s into the hang
     Ending ending;
 };
@@ -295,22 +268,9 @@ class HostHangs : public ::testing::TestWithParam<HangCase> {};
 TEST_P(HostHangs, ExitOrCancelEndTheProgramAtOnceWhileTheHostStillHangs) {
     const HangCase& hang = GetParam();
     Session session;
-    if (hang.windowFirst) {
-        const bool started = session.Start();
-        ASSERT_TRUE(started);
-    }
-    if (hang.button) {
-        const bool selected = session.SelectMetric150();
-        ASSERT_TRUE(selected);
-    }
-    const bool hung = session.host.Send("hang " + std::to_string(hang.hangMs));
-    ASSERT_TRUE(hung);
     const double stepped = NowMs();
-    if (!hang.windowFirst) {
-        const bool started = session.Start(false);
-        ASSERT_TRUE(started);
-    }
-    if (hang.button) session.Click(hang.button);
+    const bool hung = session.Hold("hang " + std::to_string(hang.hangMs), hang.windowFirst, hang.button);
+    ASSERT_TRUE(hung);
     if (hang.asks) {
         const HWND box = WaitForBox(session.app->Id(), kBusyBoxDeadline);
         const double boxMs = NowMs() - stepped;
@@ -329,8 +289,6 @@ TEST_P(HostHangs, ExitOrCancelEndTheProgramAtOnceWhileTheHostStillHangs) {
     if (hang.ending == Ending::CloseBox) session.CloseBox();
     const std::string box = session.BoxBeforeTheEnd(kEndDeadline);
     const double endMs = NowMs() - ended;
-    std::printf("[  FIGURE  ] %s: the program ended %.0f ms after the user's last step\n", hang.name, endMs);
-    std::fflush(stdout);
     EXPECT_EQ(box, "");
     EXPECT_FALSE(session.app->Running()) << "still running " << endMs << " ms after the user's last step";
     EXPECT_EQ(session.app->ExitCode(), DWORD{0});
@@ -366,7 +324,7 @@ class HostHoldsOk : public ::testing::TestWithParam<HoldCase> {};
 TEST_P(HostHoldsOk, OkWaitsQuietlyOrAsksAndZoomsOnceOrLeavesTheDrawing) {
     const HoldCase& hold = GetParam();
     Session session;
-    const bool ready = session.StartOnMetric150AndHold(hold.hold);
+    const bool ready = session.Hold(hold.hold);
     ASSERT_TRUE(ready);
     const std::size_t from = session.host.Calls().size();
     const auto clicked = std::chrono::steady_clock::now();
@@ -386,7 +344,13 @@ TEST_P(HostHoldsOk, OkWaitsQuietlyOrAsksAndZoomsOnceOrLeavesTheDrawing) {
         ASSERT_TRUE(answered);
     }
     if (hold.answer == IDCANCEL) {
-        session.ExpectStays();
+        // The window stays, attaching at its ticks with no box, and only the load zoomed.
+        const std::size_t seen = session.host.Calls().size();
+        const auto ticked = [&] { return session.host.Count("ActiveDocument() -> Document", seen) >= 2; };
+        const bool stays = WaitFor(ticked, kActionDeadline);
+        EXPECT_TRUE(stays);
+        EXPECT_FALSE(MessageBoxOf(session.app->Id()));
+        EXPECT_EQ(session.host.Count("-> ok ["), 1u) << session.host.CallsText();
         EXPECT_EQ(session.host.Count("Document.MSpace=", from), 0u) << session.host.CallsText();
     } else {
         session.ExpectEndsAfterOneZoomTo150(session.host);
@@ -424,17 +388,8 @@ class HostVanishes : public ::testing::TestWithParam<VanishCase> {};
 TEST_P(HostVanishes, TheProgramSaysNotRunningAndEnds) {
     const VanishCase& vanish = GetParam();
     Session session;
-    if (vanish.windowFirst) {
-        const bool started = session.Start();
-        ASSERT_TRUE(started);
-    }
-    const bool held = session.host.Send(vanish.hold);
+    const bool held = session.Hold(vanish.hold, vanish.windowFirst, vanish.button);
     ASSERT_TRUE(held);
-    if (!vanish.windowFirst) {
-        const bool started = session.Start(false);
-        ASSERT_TRUE(started);
-    }
-    if (vanish.button) session.Click(vanish.button);
     if (vanish.held) {
         const bool reached = WaitFor([&] { return session.host.Count(vanish.held) > 0; }, kStartDeadline);
         ASSERT_TRUE(reached);
@@ -482,25 +437,16 @@ std::string ClsidOf(const wchar_t* progId) {
 }
 
 // A ProgID held by another program's class, for the user and the machine; removed at the end.
-class ForeignRegistration {
-public:
-    explicit ForeignRegistration(const wchar_t* progId) : key_(std::wstring(L"Software\\Classes\\") + progId) {
+struct ForeignRegistration {
+    explicit ForeignRegistration(const wchar_t* progId) : key(std::wstring(L"Software\\Classes\\") + progId) {
         for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            const LSTATUS status = RegSetKeyValueW(root, (key_ + L"\\CLSID").c_str(), nullptr, REG_SZ, kForeignClsid,
-                                                   sizeof(kForeignClsid));
-            written_ = written_ && status == ERROR_SUCCESS;
+            RegSetKeyValueW(root, (key + L"\\CLSID").c_str(), nullptr, REG_SZ, kForeignClsid, sizeof(kForeignClsid));
         }
     }
     ~ForeignRegistration() {
-        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeW(root, key_.c_str());
+        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeW(root, key.c_str());
     }
-    ForeignRegistration(const ForeignRegistration&) = delete;
-    ForeignRegistration& operator=(const ForeignRegistration&) = delete;
-    [[nodiscard]] bool Written() const { return written_; }
-
-private:
-    std::wstring key_;
-    bool written_ = true;
+    std::wstring key;
 };
 
 struct ForeignCase {
@@ -517,7 +463,7 @@ TEST_P(ARealRegistration, IsLeftAloneAndSimcadRemovesOnlyItsOwnWhenItQuits) {
     const ForeignCase& foreign = GetParam();
     const win::ComApartment apartment;
     const ForeignRegistration registered(foreign.progId);
-    ASSERT_TRUE(registered.Written());
+    ASSERT_EQ(ClsidOf(foreign.progId), "{6F1D2B7A-3C4E-4A5B-9D8C-7E6F5A4B3C25}");
     Simcad current = CurrentRelease();
     Simcad release = Release25();
     EXPECT_EQ(current.Ready(), foreign.currentStarts);
