@@ -1,7 +1,10 @@
-// The host model over IDispatch against stubs counting references with the program's ComObject. The texts the
-// system gives are Wine's, where these tests run: it has none for the COM codes, which then read "Automation error".
+// The host model over IDispatch against stubs counting references with the program's ComObject, and the host thread
+// with the host link over it. The texts the system gives are Wine's, where these tests run: it has none for the COM
+// codes, which then read "Automation error".
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -11,13 +14,17 @@
 #include <gtest/gtest.h>
 
 #include "base/Failure.h"
+#include "host/HostLink.h"
 #include "host/HostOperations.h"
+#include "host/com/ComHostThread.h"
 #include "host/com/ComObjects.h"
 #include "win/ComApartment.h"
 #include "win/ComObject.h"
 
 namespace vantrel::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 using Handler = std::function<HRESULT(VARIANT* result, EXCEPINFO*)>;
 
@@ -90,8 +97,14 @@ public:
     }
     std::vector<VARIANT> items;  // not held
     ULONG most = ~0UL;
+    std::atomic<DWORD> callThread{0};     // of the last call
+    std::atomic<DWORD> releaseThread{0};  // of the last release
     HRESULT shortAnswer = S_FALSE;
 
+    ULONG STDMETHODCALLTYPE Release() override {
+        releaseThread = ::GetCurrentThreadId();
+        return ComObject::Release();
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
@@ -107,6 +120,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* in, VARIANT* result,
                                      EXCEPINFO* exception, UINT*) override {
+        callThread = ::GetCurrentThreadId();
         const auto found = members_.find(id);
         if (found == members_.end()) {
             Log("DISPID " + std::to_string(id) + " not found");
@@ -384,6 +398,201 @@ TEST(ComHostModel, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
         EXPECT_EQ(calls, row.calls);
         EXPECT_EQ(spy->outstanding, 0) << "strings left behind";
     }
+}
+
+// Hands out the stub as the running application.
+class StubLocator final : public host::HostLocator {
+public:
+    explicit StubLocator(IDispatch* application) : application_(application) {}
+    std::shared_ptr<host::Application> GetRunningApplication(std::string_view) override {
+        return host::com::WrapApplication(application_, session_);
+    }
+
+private:
+    IDispatch* application_;
+    std::shared_ptr<host::com::ComSession> session_ = std::make_shared<host::com::ComSession>();
+};
+
+// Whether the stub's last release came from the thread, within a second.
+bool ReleasedOn(const Stub& stub, DWORD threadId) {
+    for (int waited = 0; waited < 50; ++waited) {
+        if (stub.releaseThread.load() == threadId) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// What the test's window was handed by its thread's dispatch.
+struct Received {
+    int posted = 0;  // WM_APP and after
+    int ends = 0;    // the first and last keyboard and mouse messages
+    int clicks = 0;  // WM_LBUTTONDOWN
+};
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* received = reinterpret_cast<Received*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (received == nullptr) return DefWindowProcW(window, message, wParam, lParam);  // while it is made
+    if (message >= WM_APP) ++received->posted;
+    if (message == WM_KEYFIRST || message == WM_KEYLAST || message == WM_MOUSEFIRST || message == WM_MOUSELAST) {
+        ++received->ends;
+    }
+    if (message == WM_LBUTTONDOWN) ++received->clicks;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The stub application, whose ActiveDocument answers its document once the test lets it go; freed last, once the
+// host thread has ended.
+struct HeldHost {
+    HeldHost() {
+        application->Member("ZoomExtents", Gives(Value(VT_EMPTY)));
+        application->Member("ActiveDocument", [this](VARIANT* result, EXCEPINFO* exception) {
+            ::WaitForSingleObject(letGo, INFINITE);
+            return Gives(Object(document))(result, exception);
+        });
+    }
+    ~HeldHost() {
+        application->ExpectAllBack();
+        document->ExpectAllBack();
+        ::CloseHandle(letGo);
+    }
+    Stub* application = new Stub;
+    Stub* document = new Stub;
+    HANDLE letGo = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);  // set: calls answer at once
+};
+
+class HostThreadTest : public ::testing::Test {
+protected:
+    HostThreadTest() {
+        calls.clear();
+        WNDCLASSW counting{};
+        counting.lpfnWndProc = CountingProc;
+        counting.hInstance = GetModuleHandleW(nullptr);
+        counting.lpszClassName = L"VantrelHostThreadTest";
+        RegisterClassW(&counting);
+        window = CreateWindowExW(0, counting.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 counting.hInstance, nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
+    }
+    ~HostThreadTest() override {
+        ::SetEvent(stubs.letGo);
+        DestroyWindow(window);
+    }
+
+    HeldHost stubs;  // first: freed after the thread
+    StubLocator locator{stubs.application};
+    host::com::ComHostThread thread;
+    host::HostLink link{locator, thread};
+    HWND window = nullptr;
+    Received received;
+};
+
+// The calls of an action run on the host thread, never on the window's.
+TEST_F(HostThreadTest, CallsRunOnTheHostThreadAndItsObjectsAreReleasedThere) {
+    {
+        const host::HostLink::Action action(link, [] { return false; });
+        const std::shared_ptr<host::Application> running = link.Locator().GetRunningApplication("AutoCAD.Application");
+        running->ZoomExtents();
+        const std::shared_ptr<host::Document> active = running->ActiveDocument();
+        ASSERT_NE(active, nullptr);
+    }
+    EXPECT_NE(thread.ThreadId(), GetCurrentThreadId());
+    EXPECT_EQ(stubs.application->callThread.load(), thread.ThreadId());
+    EXPECT_EQ(calls,
+              "ids(ZoomExtents); ZoomExtents METHOD() -> result; ids(ActiveDocument); ActiveDocument GET() -> result");
+    EXPECT_TRUE(ReleasedOn(*stubs.document, thread.ThreadId())) << "a host object released on the window's thread";
+}
+
+// While a call is stuck the window's thread dispatches its messages, but the user's input only where the window
+// admits it (here the mouse) and the rest is dropped; when the budget is spent the user is asked, and Cancel leaves
+// the call behind. Its late answer is dropped: the object it hands out goes back on the host thread.
+TEST_F(HostThreadTest, WhileACallIsStuckTheWindowDispatchesAndCancelDropsTheLateAnswer) {
+    std::shared_ptr<host::Application> running;
+    {
+        const host::HostLink::Action action(link, [] { return false; });
+        running = link.Locator().GetRunningApplication("AutoCAD.Application");
+    }
+    ::ResetEvent(stubs.letGo);
+    thread.SetWaitingWindow([](const MSG& message) { return message.message == WM_LBUTTONDOWN; }, nullptr);
+    const UINT dropped[] = {WM_KEYFIRST, WM_KEYLAST, WM_MOUSEFIRST, WM_MOUSELAST};
+    for (const UINT input : dropped) PostMessageW(window, input, 0, 0);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SetTimer(window, 1, 200, [](HWND target, UINT, UINT_PTR, DWORD) { PostMessageW(target, WM_APP, 0, 0); });
+    int asked = 0;
+    Received beforeAsked;
+    bool cancelled = false;
+    try {
+        const host::HostLink::Action action(link, [&] {
+            ++asked;
+            beforeAsked = received;
+            return false;
+        });
+        running->ActiveDocument();
+    } catch (const host::ActionCancelled&) {
+        cancelled = true;
+    }
+    KillTimer(window, 1);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(asked, 1);
+    EXPECT_GE(beforeAsked.posted, 15) << "the window's thread did not dispatch while the call was stuck";
+    EXPECT_EQ(beforeAsked.clicks, 1);
+    EXPECT_EQ(beforeAsked.ends, 0);
+    EXPECT_FALSE(thread.Idle());
+    EXPECT_TRUE(link.Busy());
+
+    ::SetEvent(stubs.letGo);
+    EXPECT_TRUE(ReleasedOn(*stubs.document, thread.ThreadId())) << "the late answer's object";
+    EXPECT_TRUE(thread.Idle());
+    EXPECT_FALSE(link.Busy());
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    EXPECT_EQ(received.ends, 0) << "input held back for later instead of dropped";
+}
+
+// A tick's attach answers by a message to the window; then the outcome is delivered.
+TEST_F(HostThreadTest, ABackgroundAttachAnswersByAMessageToTheWindow) {
+    constexpr UINT kAnswer = WM_APP + 7;
+    thread.AnswerTo(window, kAnswer);
+    bool delivered = false;
+    link.AttachInBackground([&](const host::AttachOutcome& outcome) {
+        delivered = outcome.failure == nullptr && outcome.attachment.document != nullptr;
+    });
+    MSG message{};
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (received.posted == 0 && std::chrono::steady_clock::now() < deadline) {
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        } else {
+            Sleep(5);
+        }
+    }
+    EXPECT_EQ(received.posted, 1);
+    EXPECT_FALSE(delivered) << "delivered before the window asked";
+    link.DeliverAnswers();
+    EXPECT_TRUE(delivered);
+    EXPECT_FALSE(link.Busy());
+}
+
+// The thread ends with its owner once it has run what was posted.
+TEST(ComHostThreadEnd, TheThreadEndsWithItsOwner) {
+    HANDLE handle = nullptr;
+    {
+        const host::com::ComHostThread thread;
+        handle = OpenThread(SYNCHRONIZE, FALSE, thread.ThreadId());
+    }
+    EXPECT_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);
+    CloseHandle(handle);
+}
+
+// The filter's verdicts, as IMessageFilter documents their values: every
+// incoming call handled (SERVERCALL_ISHANDLED 0), a rejected outgoing call
+// given up at once (-1) whatever the host said, pending messages left to the
+// default processing (PENDINGMSG_WAITDEFPROCESS 2).
+TEST(HostThreadFilter, HandlesIncomingCallsAndGivesUpRejectedOnesAtOnce) {
+    const Microsoft::WRL::ComPtr<IMessageFilter> filter = host::com::CreateHostThreadFilter();
+    EXPECT_EQ(filter->HandleInComingCall(0, nullptr, 0, nullptr), 0U);
+    EXPECT_EQ(filter->RetryRejectedCall(nullptr, 0, SERVERCALL_RETRYLATER), 0xFFFFFFFFU);
+    EXPECT_EQ(filter->RetryRejectedCall(nullptr, 4000, SERVERCALL_REJECTED), 0xFFFFFFFFU);
+    EXPECT_EQ(filter->MessagePending(nullptr, 0, 0), 2U);
 }
 
 }  // namespace
