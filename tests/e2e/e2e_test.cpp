@@ -174,22 +174,6 @@ TEST(Manifest, AsksForCommonControls6AndPerMonitorV2AndNamesWindows8AmongItsSyst
     }
 }
 
-// The load, over before the window shows, zoomed the sheet once and nothing else: the active viewport (item 2)
-// kept its 1/4"=1'-0". "Ok" zooms it to 1:50 and ends.
-TEST(Ok, AfterALoadThatZoomedOnlyTheSheetZoomsTheActiveViewportAndEnds) {
-    Session session;
-    const bool started = session.Start();
-    ASSERT_TRUE(started);
-    EXPECT_EQ(session.host.Count("ZoomExtents() -> ok [sheet]"), 1u) << session.host.CallsText();
-    EXPECT_EQ(session.host.Count("-> ok ["), 1u) << session.host.CallsText();
-    const std::string readout = session.ReadScale();
-    EXPECT_EQ(readout, kQuarterReadout);
-    const bool selected = session.SelectMetric150();
-    ASSERT_TRUE(selected);
-    session.Click(L"Ok");
-    session.ExpectEndsAfterOneZoomTo150(session.host);
-}
-
 // A Regen of a large sheet takes seconds while ticks come due: still one Regen, and no box.
 TEST(NextVPort, ActivatesAFloatingViewportPastTheTitleBlockThroughASlowRegen) {
     Session session;
@@ -517,17 +501,22 @@ TEST_P(TwoReleasesInFront, CurrentScaleAndOkActOnTheReleaseInFrontAndOneQuitting
     const char* readouts[] = {kQuarterReadout, kEighthReadout};
     ASSERT_TRUE(session.host.Ready());
     ASSERT_TRUE(release.Ready());
-    // The sample sheet starts on the Model tab: put inside its viewport, so that it has a scale to read when it
-    // comes to the front after a load that did not prepare it.
-    const bool inTheViewport = session.host.Send("user layout") && session.host.Send("user enter-viewport");
-    ASSERT_TRUE(inTheViewport);
     const Release loaded = steps.fronts.front();
+    if (loaded == kRelease25) {
+        // The sample sheet starts on the Model tab: put inside its viewport, so that it has a scale to read when it
+        // comes to the front after a load that did not prepare it.
+        const bool inTheViewport = session.host.Send("user layout") && session.host.Send("user enter-viewport");
+        ASSERT_TRUE(inTheViewport);
+    }
     Simcad& notLoaded = *hosts[1 - loaded];
     const bool inFront = BringInFront(*hosts[loaded], notLoaded);
     ASSERT_TRUE(inFront);
     const bool started = session.Start();
     ASSERT_TRUE(started);
+    // The load, over before the window shows, zoomed the sheet once and nothing else: the active viewport kept its
+    // scale.
     EXPECT_EQ(hosts[loaded]->Count("Application.ZoomExtents() -> ok [sheet]"), 1u) << hosts[loaded]->CallsText();
+    EXPECT_EQ(hosts[loaded]->Count("-> ok ["), 1u) << hosts[loaded]->CallsText();
     EXPECT_EQ(notLoaded.Count("ZoomExtents("), 0u) << notLoaded.CallsText();
     EXPECT_EQ(notLoaded.Count("Document.ActiveSpace="), 0u) << notLoaded.CallsText();
     const std::string first = session.ReadScale();
