@@ -15,7 +15,6 @@
 
 #include "base/Failure.h"
 #include "host/HostLink.h"
-#include "host/HostOperations.h"
 #include "host/com/ComHostThread.h"
 #include "host/com/ComObjects.h"
 #include "win/ComApartment.h"
@@ -97,9 +96,9 @@ public:
     }
     std::vector<VARIANT> items;  // not held
     ULONG most = ~0UL;
+    HRESULT shortAnswer = S_FALSE;
     std::atomic<DWORD> callThread{0};     // of the last call
     std::atomic<DWORD> releaseThread{0};  // of the last release
-    HRESULT shortAnswer = S_FALSE;
 
     ULONG STDMETHODCALLTYPE Release() override {
         releaseThread = ::GetCurrentThreadId();
@@ -322,8 +321,8 @@ TEST(ComHostModel, CallsTravelAsTheHostExpectsAndFailWithItsNumberAndText) {
          "Automation error (CustomScale)"},
         {[](Host& t, auto&) { t.Raise(0x8021003C, 0, L"No active document"); }, kZoomExtents, status::kNoActiveDocument,
          "No active document"},
-        {[](Host& t, auto&) { t.Raise(0x80200001, 0, L"Bad \u00e9", true); },
-         "ids(ZoomExtents); ZoomExtents METHOD() -> result", StatusCode(0x80200001), "Bad \xc3\xa9"},
+        {[](Host& t, auto&) { t.Raise(0x80200001, 0, L"Bad \u00e9", true); }, kZoomExtents, StatusCode(0x80200001),
+         "Bad \xc3\xa9"},
         // A wCode alone stands for FACILITY_ITF's 0x80040200 + wCode.
         {[](Host& t, auto&) { t.Raise(0, 1001, L"Custom"); }, kZoomExtents, StatusCode(0x800405E9), "Custom"},
         {[](Host& t, auto&) { t.Raise(0, 0, nullptr); }, kZoomExtents, status::kDispException, "Automation error"},
