@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -35,6 +36,15 @@ constexpr char kQuarterReadout[] = "Vantrel: 0.25 = 1'-0";
 constexpr char kEighthReadout[] = "Vantrel: 0.125 = 1'-0";
 // "Ok" on Metric's "1:50" zooms the active floating viewport, item 2 of paper space on either sheet.
 constexpr char kZoomTo150[] = "Application.ZoomScaled(0.02, 2) -> ok [viewport 2]";
+
+// A row's test is named, and the row printed, by the row's name.
+template <class Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
+template <class Row>
+requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 // The process's message box once one shows (null if none does).
 HWND WaitForBox(DWORD processId, Milliseconds timeout = kActionDeadline) {
@@ -225,7 +235,8 @@ TEST(Keys, TabGoesInTabOrderArrowsChooseAnOptionEnterAndEscapePressNothing) {
         const bool chooses = step.key == VK_LEFT || step.key == VK_RIGHT;
         const auto arrived = [&] { return Focus(session.window) == expected && (!chooses || IsChecked(expected)); };
         const bool there = WaitFor(arrived, kActionDeadline);
-        ASSERT_TRUE(there) << "key " << step.key << ": not on " << (step.focus ? step.focus : L"the list");
+        const wchar_t* where = step.focus ? step.focus : L"the list";
+        ASSERT_TRUE(there) << "key " << step.key << ": not on " << where;
     }
     EXPECT_EQ(ListRowCount(session.list), 10);  // Metric's table
     EXPECT_EQ(session.host.Count("", from), session.host.Count("Application.ActiveDocument(", from))
@@ -287,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, HostHangs,
                                            HangCase{"OkThenExit", 5000, true, L"Ok", false, Ending::ExitButton},
                                            HangCase{"OkThenCloseBox", 5000, true, L"Ok", false, Ending::CloseBox},
                                            HangCase{"LoadCancel", 10000, false, nullptr, true, Ending::CancelAlone}),
-                         [](const auto& param) { return std::string(param.param.name); });
+                         RowName<HangCase>);
 
 struct HoldCase {
     const char* name;
@@ -355,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HoldCase{"ZoomRejectedThenRetry", "busy Application.ZoomScaled 7000", nullptr, IDRETRY},
                       HoldCase{"ZoomUnansweredThenRetry", "slow Application.ZoomScaled 7000", nullptr, IDRETRY},
                       HoldCase{"HangThenCancel", "hang 7000", nullptr, IDCANCEL}),
-    [](const auto& param) { return std::string(param.param.name); });
+    RowName<HoldCase>);
 
 struct VanishCase {
     const char* name;
@@ -405,7 +416,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, HostVanishes,
                                            VanishCase{"NextVPortEnumerating", true, "busy PaperSpace.Next 60000",
                                                       L"Next VPort", "PaperSpace.Next(celt=64) -> rejected"},
                                            VanishCase{"HangingDuringATick", true, "hang 30000", nullptr, nullptr}),
-                         [](const auto& param) { return std::string(param.param.name); });
+                         RowName<VanishCase>);
 
 // A class of another program, as an installed AutoCAD registers one.
 constexpr wchar_t kForeignClsid[] = L"{6F1D2B7A-3C4E-4A5B-9D8C-7E6F5A4B3C25}";
@@ -472,7 +483,7 @@ TEST_P(ARealRegistration, IsLeftAloneAndSimcadRemovesOnlyItsOwnWhenItQuits) {
 INSTANTIATE_TEST_SUITE_P(HeldByAnotherProgram, ARealRegistration,
                          ::testing::Values(ForeignCase{"TheReleasesProgId", L"AutoCAD.Application.25", true},
                                            ForeignCase{"TheHostsProgId", L"AutoCAD.Application", false}),
-                         [](const auto& param) { return std::string(param.param.name); });
+                         RowName<ForeignCase>);
 
 enum Release { kCurrent, kRelease25 };
 
@@ -564,7 +575,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FrontCase{"OkOnTheCurrentRelease", {kCurrent, kRelease25, kCurrent}, std::nullopt},
                       FrontCase{"TheOtherReleaseInFrontQuits", {kCurrent, kRelease25}, kRelease25},
                       FrontCase{"TheCurrentReleaseInFrontQuits", {kRelease25, kCurrent}, kCurrent}),
-    [](const auto& param) { return std::string(param.param.name); });
+    RowName<FrontCase>);
 
 }  // namespace
 }  // namespace vantrel::e2e

@@ -578,7 +578,8 @@ TEST(ComHostThreadEnd, TheThreadEndsWithItsOwner) {
         const host::com::ComHostThread thread;
         handle = OpenThread(SYNCHRONIZE, FALSE, thread.ThreadId());
     }
-    EXPECT_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);
+    const DWORD state = WaitForSingleObject(handle, 0);
+    EXPECT_EQ(state, WAIT_OBJECT_0) << "still running";
     CloseHandle(handle);
 }
 
