@@ -248,14 +248,10 @@ std::string Simcad::CallsText() {
     return text;
 }
 
-const std::vector<Simcad::Call>& Simcad::Notes() {
-    Calls();
-    return notes_;
-}
-
 bool Simcad::Hanging() {
+    Calls();
     bool hanging = false;
-    for (const Call& note : Notes()) {
+    for (const Call& note : notes_) {
         if (note.text.starts_with("-- hang ") && !note.text.ends_with("(not understood)")) hanging = true;
         if (note.text == simcad::kHangOverLine) hanging = false;
     }

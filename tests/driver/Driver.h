@@ -87,8 +87,6 @@ public:
     const std::vector<Call>& Calls();
     std::size_t Count(std::string_view fragment, std::size_t from = 0);  // calls at or after `from`
     std::string CallsText();
-    // The journal's lines that are not calls: "ready", "-- <command>", "hang over".
-    const std::vector<Call>& Notes();
     // Whether the last "hang MS" simcad took is not over yet, as its journal says.
     bool Hanging();
 
@@ -98,7 +96,7 @@ private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
     std::string pending_;
     std::vector<Call> calls_;
-    std::vector<Call> notes_;
+    std::vector<Call> notes_;  // the journal's lines that are not calls: "ready", "-- <command>", "hang over"
     bool ready_ = false;
 };
 
