@@ -30,15 +30,15 @@ template <class Item>
 void SendItem(HWND list, UINT message, WPARAM wParam, Item& item) {
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
-    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    void* remote = VirtualAllocEx(process, nullptr, sizeof(Item), MEM_COMMIT, PAGE_READWRITE);
+    const win::UniqueHandle process(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    void* remote = VirtualAllocEx(process.get(), nullptr, sizeof(Item), MEM_COMMIT, PAGE_READWRITE);
     DWORD_PTR result = 0;
     const bool done =
-        remote && WriteProcessMemory(process, remote, &item, sizeof(Item), nullptr) &&
+        remote && WriteProcessMemory(process.get(), remote, &item, sizeof(Item), nullptr) &&
         SendMessageTimeoutW(list, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, kAnswerMs, &result) &&
-        ReadProcessMemory(process, remote, &item, sizeof(Item), nullptr);
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
+        ReadProcessMemory(process.get(), remote, &item, sizeof(Item), nullptr);
+    if (remote) VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
     if (!done) Fail("list message " + std::to_string(message) + " failed");
 }
 
@@ -195,7 +195,6 @@ Simcad::~Simcad() {
     // A hung simcad takes no command; the longest hang a test asks for is well under a minute.
     (void)WaitFor([&] { return !Hanging() || !process_.Running(); }, 60s, 100ms);
     if (process_.Running() && Send("quit")) (void)process_.WaitForExit(10s);
-    CloseHandle(file_);
 }
 
 bool Simcad::Send(std::string_view command) {
@@ -210,13 +209,13 @@ bool Simcad::Send(std::string_view command) {
 HWND Simcad::Window() const { return TopLevel(process_.Id(), nullptr, simcad::kWindowClass); }
 
 const std::vector<Simcad::Call>& Simcad::Calls() {
-    if (file_ == INVALID_HANDLE_VALUE) {  // shared: simcad goes on writing it
-        file_ = CreateFileW(journal_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!win::Holds(file_)) {  // shared: simcad goes on writing it
+        file_.reset(CreateFileW(journal_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
     }
     char buffer[65536];
     DWORD count = 0;
-    while (file_ != INVALID_HANDLE_VALUE && ReadFile(file_, buffer, sizeof buffer, &count, nullptr) && count > 0) {
+    while (win::Holds(file_) && ReadFile(file_.get(), buffer, sizeof buffer, &count, nullptr) && count > 0) {
         pending_.append(buffer, count);
     }
     const double now = NowMs();

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "win/UniqueHandle.h"
+
 namespace vantrel::driver {
 
 using namespace std::chrono_literals;
@@ -93,7 +95,7 @@ public:
 private:
     std::wstring journal_;
     Process process_;
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    win::UniqueHandle file_;
     std::string pending_;
     std::vector<Call> calls_;
     std::vector<Call> notes_;  // the journal's lines that are not calls: "ready", "-- <command>", "hang over"

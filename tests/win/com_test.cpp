@@ -20,6 +20,7 @@
 #include "host/com/ComHostThread.h"
 #include "win/ComApartment.h"
 #include "win/ComObject.h"
+#include "win/UniqueHandle.h"
 
 namespace vantrel::test {
 namespace {
@@ -446,18 +447,17 @@ struct HeldHost {
     HeldHost() {
         application->Member("ZoomExtents", Gives(Value(VT_EMPTY)));
         application->Member("ActiveDocument", [this](VARIANT* result, EXCEPINFO* exception) {
-            ::WaitForSingleObject(letGo, INFINITE);
+            ::WaitForSingleObject(letGo.get(), INFINITE);
             return Gives(Object(document))(result, exception);
         });
     }
     ~HeldHost() {
         application->ExpectAllBack();
         document->ExpectAllBack();
-        ::CloseHandle(letGo);
     }
     Stub* application = new Stub;
     Stub* document = new Stub;
-    HANDLE letGo = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);  // set: calls answer at once
+    win::UniqueHandle letGo{::CreateEventW(nullptr, TRUE, TRUE, nullptr)};  // set: calls answer at once
 };
 
 class HostThreadTest : public ::testing::Test {
@@ -474,7 +474,7 @@ protected:
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
     }
     ~HostThreadTest() override {
-        ::SetEvent(stubs.letGo);
+        ::SetEvent(stubs.letGo.get());
         DestroyWindow(window);
     }
 
@@ -511,7 +511,7 @@ TEST_F(HostThreadTest, WhileACallIsStuckTheWindowDispatchesAndCancelDropsTheLate
         const host::HostLink::Action action(link, [] { return false; });
         running = link.Locator().GetRunningApplication("AutoCAD.Application");
     }
-    ::ResetEvent(stubs.letGo);
+    ::ResetEvent(stubs.letGo.get());
     thread.SetWaitingWindow([](const MSG& message) { return message.message == WM_LBUTTONDOWN; }, nullptr);
     const UINT dropped[] = {WM_KEYFIRST, WM_KEYLAST, WM_MOUSEFIRST, WM_MOUSELAST};
     for (const UINT input : dropped) PostMessageW(window, input, 0, 0);
@@ -539,7 +539,7 @@ TEST_F(HostThreadTest, WhileACallIsStuckTheWindowDispatchesAndCancelDropsTheLate
     EXPECT_FALSE(thread.Idle());
     EXPECT_TRUE(link.Busy());
 
-    ::SetEvent(stubs.letGo);
+    ::SetEvent(stubs.letGo.get());
     EXPECT_TRUE(ReleasedOn(*stubs.document, thread.ThreadId())) << "the late answer's object";
     EXPECT_TRUE(thread.Idle());
     EXPECT_FALSE(link.Busy());
@@ -574,14 +574,13 @@ TEST_F(HostThreadTest, ABackgroundAttachAnswersByAMessageToTheWindow) {
 
 // The thread ends with its owner once it has run what was posted.
 TEST(ComHostThreadEnd, TheThreadEndsWithItsOwner) {
-    HANDLE handle = nullptr;
+    win::UniqueHandle handle;
     {
         const host::com::ComHostThread thread;
-        handle = OpenThread(SYNCHRONIZE, FALSE, thread.ThreadId());
+        handle.reset(OpenThread(SYNCHRONIZE, FALSE, thread.ThreadId()));
     }
-    const DWORD state = WaitForSingleObject(handle, 0);
+    const DWORD state = WaitForSingleObject(handle.get(), 0);
     EXPECT_EQ(state, WAIT_OBJECT_0) << "still running";
-    CloseHandle(handle);
 }
 
 // The filter's verdicts, as IMessageFilter documents their values: every

@@ -14,12 +14,8 @@ Journal::Journal(const std::wstring& path) {
     if (path.empty()) return;
     // Shared for reading, writing and deletion: tests read it while simcad
     // runs and may remove it afterwards even if simcad vanished.
-    file_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-Journal::~Journal() {
-    if (IsOpen()) CloseHandle(file_);
+    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 void Journal::Call(std::string_view call, std::string_view arguments, std::string_view result) {
@@ -39,7 +35,7 @@ void Journal::Line(std::string_view text) {
         line += '\n';
         DWORD written = 0;
         // Unbuffered: every line is in the file when this returns.
-        WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
     if (listBox_ != nullptr) {
         if (waiting_.empty()) SetTimer(GetParent(listBox_), timerId_, kShowDelayMs, nullptr);
@@ -64,8 +60,8 @@ void Journal::ShowWaitingLines() noexcept {
 
 void Journal::Clear() {
     if (IsOpen()) {
-        SetFilePointer(file_, 0, nullptr, FILE_BEGIN);
-        SetEndOfFile(file_);
+        SetFilePointer(file_.get(), 0, nullptr, FILE_BEGIN);
+        SetEndOfFile(file_.get());
     }
     if (listBox_ != nullptr) {
         waiting_.clear();

@@ -11,17 +11,18 @@
 #include <string_view>
 #include <vector>
 
+#include "win/UniqueHandle.h"
+
 namespace vantrel::simcad {
 
 class Journal {
 public:
     // An empty path keeps the journal in the window only.
     explicit Journal(const std::wstring& path);
-    ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    [[nodiscard]] bool IsOpen() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
+    [[nodiscard]] bool IsOpen() const noexcept { return win::Holds(file_); }
     // Lines go to `listBox` when its parent's timer `timerId` fires, which
     // the journal sets whenever lines are waiting.
     void ShowIn(HWND listBox, UINT_PTR timerId) noexcept {
@@ -39,7 +40,7 @@ public:
     void Clear();
 
 private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    win::UniqueHandle file_;
     HWND listBox_ = nullptr;
     UINT_PTR timerId_ = 0;
     std::vector<std::wstring> waiting_;
