@@ -151,16 +151,17 @@ TEST(ActionInFlight, StartsNoSecondHostAction) {
     std::vector<int> endsAfterEach;
     window.host->onCall = [&](const sim::JournalEntry&) {
         window.host->onCall = nullptr;
-        for (const Event event : {Event::OkClick, Event::RowApplied, Event::CurrentScaleClick, Event::NextViewportClick,
-                                  Event::Load, Event::ScaleSystemChosen, Event::TransparentClick, Event::ExitClick}) {
+        for (const Event event :
+             {Event::OkClick, Event::RowApplied, Event::CurrentScaleClick, Event::NextViewportClick, Event::Load,
+              Event::ScaleSystemChosen, Event::TransparentClick, Event::ExitClick, Event::Close}) {
             window.RaiseAlone(event, 2);
             endsAfterEach.push_back(window.controls.ends);
         }
     };
     window.Raise(Event::OkClick);
 
-    const std::vector<int> onlyExitEnds{0, 0, 0, 0, 0, 0, 0, 1};
-    EXPECT_EQ(endsAfterEach, onlyExitEnds);
+    const std::vector<int> onlyExitAndCloseEnd{0, 0, 0, 0, 0, 0, 0, 1, 2};
+    EXPECT_EQ(endsAfterEach, onlyExitAndCloseEnd);
     EXPECT_EQ(window.host->JournalText(), plain.host->JournalText()) << "a second host action ran";
     const std::vector<std::pair<ui::NativeWindow, std::uint8_t>> translucent{{ui::NativeWindow::Main, 186},
                                                                              {ui::NativeWindow::List, 100}};
@@ -187,6 +188,13 @@ TEST(Ticks, AnAnswerThatArrivesDuringAnActionIsDropped) {
     window.RaiseAlone(Event::RowApplied);
     EXPECT_EQ(window.form->Document().get(), loaded);
     EXPECT_TRUE(window.controls.boxes.empty());
+    window.host->onCall = nullptr;
+    window.host->ClearJournal();
+    window.RaiseAlone(Event::TimerTick);
+    EXPECT_EQ(window.host->Journal().size(), 2u) << "the next tick did not ask again";
+    window.thread.Advance(2s);
+    window.RaiseAlone(Event::HostAnswer);
+    EXPECT_NE(window.form->Document().get(), loaded);
 }
 
 // A tick posts its attach and returns at once; while the host thread is on

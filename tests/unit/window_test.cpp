@@ -70,11 +70,21 @@ TEST(Load, ListsArchitecturalAndTheOptionsTheirTables) {
     EXPECT_TRUE(window.Ended());
     EXPECT_TRUE(window.host->Journal().empty());
     EXPECT_TRUE(window.controls.boxes.empty());
-    // A failed preparation still leaves a window whose options fill the list.
+    // A row beyond the table has no scale either.
+    TestWindow beyond;
+    beyond.Loaded();
+    beyond.controls.selectedRow = 13;
+    beyond.RaiseAlone(Event::OkClick);
+    EXPECT_TRUE(beyond.Ended());
+    EXPECT_TRUE(beyond.host->Journal().empty());
+    // A failed preparation leaves no system shown, so "Ok" zooms nothing and
+    // ends; the options still fill the list.
     TestWindow unprepared("space paper\nviewport 1\n");
     unprepared.RaiseAlone(Event::Load);
     EXPECT_FALSE(unprepared.Ended());
     EXPECT_TRUE(unprepared.controls.rows.empty());
+    unprepared.RaiseAlone(Event::OkClick);
+    EXPECT_TRUE(unprepared.Ended());
     unprepared.RaiseAlone(Event::ScaleSystemChosen, 3);
     ExpectListed(unprepared.controls, kMetricListed);
 }
