@@ -17,7 +17,6 @@ public:
     ComApartment& operator=(const ComApartment&) = delete;
 
     [[nodiscard]] bool Entered() const noexcept { return SUCCEEDED(status_); }
-    [[nodiscard]] HRESULT Status() const noexcept { return status_; }
 
 private:
     HRESULT status_;

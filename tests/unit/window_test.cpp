@@ -1,6 +1,6 @@
 // The window's own behaviour over the simulated drawing: the list and the
-// options, the end, transparency, host actions before any attach, the tick's
-// attach, and failures of the window's own controls.
+// options, the end, transparency, host actions before any attach, the
+// readout of a metric scale, and failures of the window's own controls.
 #include <gtest/gtest.h>
 
 #include <new>
@@ -139,14 +139,10 @@ TEST(NeverAttached, EveryHostActionFailsWith91InsteadOfCrashing) {
     }
 }
 
-// The readout of a table other than Architectural is the scale itself, with the user's separator.
-TEST(Timer, ReattachesToTheDocumentActiveNowWithoutPreparingIt) {
-    TestWindow window(std::string(kSheetScenario) + "document Other\nspace paper\nviewport 1\nviewport 0.02 active\n");
+// The readout of a system other than Architectural is the scale itself, with the user's separator.
+TEST(Readout, OfMetricIsTheScaleInTheUsersDigits) {
+    TestWindow window("space paper\nmspace on\nviewport 1\nviewport 0.02 active\n");
     window.Loaded();
-    window.host->activeDocument = 1;
-    window.Raise(Event::TimerTick);
-    EXPECT_FALSE(window.Ended());
-    EXPECT_EQ(window.host->Journal().size(), 2u);  // the attach, nothing more
     window.RaiseAlone(Event::ScaleSystemChosen, 3);
     window.controls.decimalSeparator = ",";
     window.RaiseAlone(Event::CurrentScaleClick);

@@ -356,12 +356,11 @@ void FrmMainWindow::EndRowChanges() noexcept {
 }
 
 void FrmMainWindow::CheckOption(int index) {
-    const HWND chosen = Control(Event::ScaleSystemChosen, index);
     // BM_SETCHECK raises no click: FrmMain shows the system itself.
-    for (const ControlDesign& design : kControls) {
-        if (design.event != Event::ScaleSystemChosen) continue;
-        const HWND option = Control(Event::ScaleSystemChosen, design.eventIndex);
-        SendMessageW(option, BM_SETCHECK, option == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        if (kControls[i].event != Event::ScaleSystemChosen) continue;
+        const bool chosen = kControls[i].eventIndex == index;
+        SendMessageW(controls_[i], BM_SETCHECK, chosen ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 }
 

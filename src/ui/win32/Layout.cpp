@@ -1,8 +1,14 @@
 #include "ui/win32/Layout.h"
 
 namespace vantrel::ui::win32 {
+namespace {
 
+constexpr int kTwipsPerInch = 1440;
+
+// Rounds half away from zero.
 int TwipsToPixels(int twips, unsigned dpi) noexcept { return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch); }
+
+}  // namespace
 
 WindowLayout ComputeLayout(unsigned dpi) noexcept {
     WindowLayout layout;

@@ -17,11 +17,6 @@ struct WindowLayout {
     std::array<int, kColumns.size()> columnWidths{};
 };
 
-inline constexpr int kTwipsPerInch = 1440;
-
-// MulDiv(twips, dpi, 1440): rounds half away from zero.
-int TwipsToPixels(int twips, unsigned dpi) noexcept;
-
 // The whole window at a DPI (96 is 100 %).
 WindowLayout ComputeLayout(unsigned dpi) noexcept;
 
