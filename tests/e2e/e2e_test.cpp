@@ -309,13 +309,13 @@ struct HoldCase {
 
 class HostHoldsOk : public ::testing::TestWithParam<HoldCase> {};
 
-// A host that holds "Ok" for less than its time rejects its calls, with either code: "Ok" tries again quietly,
-// with waits between (not a spin), and zooms once the host is free. One that holds it past its time, by rejecting
-// the zoom, by not answering it or by hanging, gets the box after about 5 s: Retry once the host is free finishes
-// "Ok" without making the zoom twice; Cancel abandons it: nothing more is sent for it, no box, the window stays and
-// attaches at its ticks. A zoom ends the program with no box. "Current Scale", pressed meanwhile by a message
-// (BM_CLICK, as a program or an accessibility tool presses it, which no input filter sees) and by the user's
-// mouse, runs nothing, then or later.
+// A host that holds "Ok" for less than its time rejects its calls: "Ok" tries again quietly, with waits between
+// (not a spin), and zooms once the host is free. (Which rejection codes count as busy is the unit tests' table.)
+// One that holds it past its time, by rejecting the zoom, by not answering it or by hanging, gets the box after
+// about 5 s: Retry once the host is free finishes "Ok" without making the zoom twice; Cancel abandons it: nothing
+// more is sent for it, no box, the window stays and attaches at its ticks. A zoom ends the program with no box.
+// "Current Scale", pressed meanwhile by a message (BM_CLICK, as a program or an accessibility tool presses it,
+// which no input filter sees) and by the user's mouse, runs nothing, then or later.
 TEST_P(HostHoldsOk, OkWaitsQuietlyOrAsksAndZoomsOnceOrLeavesTheDrawing) {
     const HoldCase& hold = GetParam();
     Session session;
@@ -361,8 +361,6 @@ TEST_P(HostHoldsOk, OkWaitsQuietlyOrAsksAndZoomsOnceOrLeavesTheDrawing) {
 INSTANTIATE_TEST_SUITE_P(
     Holds, HostHoldsOk,
     ::testing::Values(HoldCase{"MessageFilterRejectsEveryCall", "reject 2500", "-> rejected by the message filter", 0},
-                      HoldCase{"ZoomSaysRetryLater", "busy Application.ZoomScaled 2500",
-                               "Application.ZoomScaled(0.02, 2) -> rejected 0x8001010A", 0},
                       HoldCase{"ZoomRejectedThenRetry", "busy Application.ZoomScaled 7000", nullptr, IDRETRY},
                       HoldCase{"ZoomUnansweredThenRetry", "slow Application.ZoomScaled 7000", nullptr, IDRETRY},
                       HoldCase{"HangThenCancel", "hang 7000", nullptr, IDCANCEL}),
