@@ -195,13 +195,9 @@ void FrmMain::ActivateNextViewport() {
 }
 
 void FrmMain::ApplyTransparency() {
-    if (controls_.TransparentState() == kChecked) {
-        controls_.MakeTransparent(NativeWindow::Main, kTranslucentWindow);
-        controls_.MakeTransparent(NativeWindow::List, kTranslucentList);
-    } else {
-        controls_.MakeTransparent(NativeWindow::Main, kOpaque);
-        controls_.MakeTransparent(NativeWindow::List, kOpaque);
-    }
+    const bool translucent = controls_.TransparentState() == kChecked;
+    controls_.MakeTransparent(NativeWindow::Main, translucent ? kTranslucentWindow : kOpaque);
+    controls_.MakeTransparent(NativeWindow::List, translucent ? kTranslucentList : kOpaque);
 }
 
 void FrmMain::OnTimer() {

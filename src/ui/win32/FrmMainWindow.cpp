@@ -47,7 +47,7 @@ HICON LoadIconFor(HINSTANCE instance, int widthMetric, int heightMetric, UINT dp
 
 FrmMainWindow::~FrmMainWindow() {
     if (window_) {
-        if (timerRunning_) KillTimer(window_, kTimerId);
+        StopTimer();
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
     }
@@ -275,10 +275,6 @@ void FrmMainWindow::ApplyLayout() {
         const Box& box = layout.controls[i];
         SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    SizeColumns(layout);
-}
-
-void FrmMainWindow::SizeColumns(const WindowLayout& layout) {
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         SendMessageW(List(), LVM_SETCOLUMNWIDTH, c, MAKELPARAM(layout.columnWidths[c], 0));
     }

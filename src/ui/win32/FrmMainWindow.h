@@ -87,7 +87,6 @@ private:
 
     void CreateControls();
     void ApplyLayout();
-    void SizeColumns(const WindowLayout& layout);
     void ApplyFont();
     void StopTimer() noexcept;
     void SetIcons();
