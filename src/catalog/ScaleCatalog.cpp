@@ -10,7 +10,7 @@ std::optional<double> LookupZoomFactor(std::size_t system, std::int32_t rowIndex
     if (rowIndex < 1 || static_cast<std::size_t>(rowIndex) > table.size()) {
         return std::nullopt;
     }
-    return table[static_cast<std::size_t>(rowIndex) - 1].zoomFactor;
+    return table[static_cast<std::size_t>(rowIndex) - 1].ZoomFactor();
 }
 
 }  // namespace vantrel::catalog
